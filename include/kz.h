@@ -1,0 +1,63 @@
+/*
+ * kz.h - the callable optimisation library, C interface.
+ *
+ * Every routine takes the caller's control block first and returns a 16-bit
+ * function value: 0 for success, 1 for failure. The return code left in the
+ * block's first word says more; KZMSG prints its text.
+ */
+#ifndef KZ_H
+#define KZ_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(KZ_BUILDING_LIBRARY)
+#define KZ_API __attribute__((visibility("default")))
+#else
+#define KZ_API
+#endif
+
+/* The control block: 23 32-bit words owned by the caller. */
+typedef struct KZOSL {
+  int32_t rc;            /* word 0: return code of the last call */
+  int32_t size;          /* word 1: block size in bytes (92..920), else the shared block */
+  int32_t magic;         /* word 2: 1234567890 while an area is open */
+  int32_t reserved3[2];  /* words 3, 4 */
+  int32_t totalMs;       /* word 5: milliseconds spent inside the library */
+  int32_t lastMs;        /* word 6: milliseconds of the most recent counted call */
+  int32_t area;          /* word 7: handle of the model area (not an address) */
+  int32_t calls;         /* word 8: number of counted calls */
+  int32_t reserved9[13]; /* words 9 to 21 */
+  int32_t childMagic;    /* word 22: 1234567890 marks a library-built block */
+} KZOSL;
+
+#define KZ_MAGIC_OPEN   1234567890
+#define KZ_MAGIC_CLOSED 1234567891
+#define KZ_MAGIC_REUSE  1234567889
+
+/* Area life, version and processors. */
+KZ_API int16_t KZINIT(KZOSL* rc, int32_t use, int32_t reserve, int32_t handle, int32_t namestyle);
+KZ_API int16_t KZDONE(KZOSL* rc);
+KZ_API int16_t KZVERSION(KZOSL* rc);
+KZ_API int32_t KZSETPROCESSORS(int32_t count);
+
+/* Return codes and their texts. */
+KZ_API int16_t KZMSG(KZOSL* rc);
+KZ_API int16_t KZMSGINPUT(KZOSL* rc, int32_t key);
+
+/* Message callback: called with the address of the 292-byte message record. */
+typedef void (*KZMessageCallback)(void* record);
+KZ_API int16_t KZRT2(KZOSL* rc, KZMessageCallback callback, void* record);
+
+/* Option command language. */
+KZ_API int16_t KZCLP(KZOSL* rc, const char* text);
+KZ_API int32_t KZGETCLP(KZOSL* rc, int32_t code, void* data);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KZ_H */
