@@ -240,6 +240,7 @@ extern "C" KZ_API int16_t KZDONE(KZOSL* arg) {
   // Close the output channel and release the pool.
   endOpenPage(a);
   closeLogFile(a);
+  fileCloseAll(a.files);
   poolOp(a.pool, kPoolFree, 0);
   a.irc = 0;
   if (a.ownWindow && a.window) {
