@@ -2,6 +2,10 @@
 // lines, the guard words and the counters.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -153,5 +157,62 @@ TEST(Processors, CountIsFixedByTheFirstInit) {
 }
 
 TEST(Version, AnyArgument) { EXPECT_EQ(KZVERSION(nullptr), 1665); }
+
+}  // namespace
+
+namespace {
+
+TEST(FrameRobustness, RandomBlocksNeverCrash) {
+  // Blocks full of garbage: every routine returns its code and touches
+  // nothing it does not own. Only the magic word decides whether a block is
+  // open, so give it the open value half of the time.
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<int32_t>(seed);
+  };
+  for (int round = 0; round < 2000; ++round) {
+    KZOSL b;
+    for (int w = 0; w < 23; ++w) reinterpret_cast<int32_t*>(&b)[w] = next();
+    if (round % 2) b.magic = KZ_MAGIC_OPEN;
+    if (round % 4 == 1) b.area = 1 + (next() & 7);  // small handles, possibly of no open area
+    b.area |= 0x100000;                              // never a live area's handle
+    KZOSL copy = b;
+    EXPECT_EQ(KZMSG(&b), 1);
+    EXPECT_EQ(b.rc, 901);
+    EXPECT_EQ(KZMSGINPUT(&b, next()), 1);
+    EXPECT_EQ(KZRT2(&b, nullptr, nullptr), 1);
+    int16_t done = KZDONE(&b);
+    EXPECT_TRUE(done == 0 || done == 1);
+    // Apart from rc, nothing in the block changed.
+    copy.rc = b.rc;
+    EXPECT_EQ(std::memcmp(&copy, &b, sizeof b), 0);
+  }
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+TEST(FrameRobustness, PoolThatCannotBeHadIs104WithTheAreaOpen) {
+  // Limit the address space in a child process so that the pool's reservation
+  // fails, as it would on a machine without the memory.
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    struct rlimit rl;
+    getrlimit(RLIMIT_AS, &rl);
+    rl.rlim_cur = 1ull << 30;
+    if (setrlimit(RLIMIT_AS, &rl) != 0) _exit(10);
+    KZOSL b{};
+    b.size = sizeof b;
+    int16_t fv = KZINIT(&b, 1500000, 0, -3, 0);  // about 1.4 GB
+    int code = (fv == 1 && b.rc == 104 && b.magic == KZ_MAGIC_OPEN) ? 0 : 1;
+    if (KZDONE(&b) != 0) code |= 2;
+    _exit(code);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+#endif
 
 }  // namespace
