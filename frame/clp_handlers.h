@@ -1,0 +1,91 @@
+// The keyword handlers named in the tables of frame/clp_table.cpp.
+#pragma once
+#include "frame/clp_table.h"
+
+namespace kz::clp {
+
+int hWarnings(Line& ln, const Keyword& k, Value& v);
+int hBasis(Line& ln, const Keyword& k, Value& v);
+int hListInput(Line& ln, const Keyword& k, Value& v);
+int hMpsxSolution(Line& ln, const Keyword& k, Value& v);
+int hMemory(Line& ln, const Keyword& k, Value& v);
+int hStrategy(Line& ln, const Keyword& k, Value& v);
+int hEuropean(Line& ln, const Keyword& k, Value& v);
+int hWorkDir(Line& ln, const Keyword& k, Value& v);
+int hOutputs(Line& ln, const Keyword& k, Value& v);
+int hWaits(Line& ln, const Keyword& k, Value& v);
+int hMatList(Line& ln, const Keyword& k, Value& v);
+int hParametric(Line& ln, const Keyword& k, Value& v);
+int hSettings(Line& ln, const Keyword& k, Value& v);
+int hPageSize(Line& ln, const Keyword& k, Value& v);
+int hLineSize(Line& ln, const Keyword& k, Value& v);
+int hTopMargin(Line& ln, const Keyword& k, Value& v);
+int hBottomMargin(Line& ln, const Keyword& k, Value& v);
+int hLeftMargin(Line& ln, const Keyword& k, Value& v);
+int hDefaults(Line& ln, const Keyword& k, Value& v);
+int hActivity(Line& ln, const Keyword& k, Value& v);
+int hMute(Line& ln, const Keyword& k, Value& v);
+int hComments(Line& ln, const Keyword& k, Value& v);
+int hPriority(Line& ln, const Keyword& k, Value& v);
+int hConfigu(Line& ln, const Keyword& k, Value& v);
+int hToMps(Line& ln, const Keyword& k, Value& v);
+int hView(Line& ln, const Keyword& k, Value& v);
+int hLimitSearch(Line& ln, const Keyword& k, Value& v);
+int hConflict(Line& ln, const Keyword& k, Value& v);
+int hOneKeyLp(Line& ln, const Keyword& k, Value& v);
+int hLts(Line& ln, const Keyword& k, Value& v);
+int hFileName(Line& ln, const Keyword& k, Value& v);
+int hAlternates(Line& ln, const Keyword& k, Value& v);
+int hClpEnvir(Line& ln, const Keyword& k, Value& v);
+int hMessage(Line& ln, const Keyword& k, Value& v);
+int hPresolve(Line& ln, const Keyword& k, Value& v);
+int hMPresolve(Line& ln, const Keyword& k, Value& v);
+int hBPresolve(Line& ln, const Keyword& k, Value& v);
+int hWhen(Line& ln, const Keyword& k, Value& v);
+int hStopNode(Line& ln, const Keyword& k, Value& v);
+int hExtraMem(Line& ln, const Keyword& k, Value& v);
+int hKnapsack(Line& ln, const Keyword& k, Value& v);
+int hMipFraction(Line& ln, const Keyword& k, Value& v);
+int hMultiSolver(Line& ln, const Keyword& k, Value& v);
+int hMagnitude(Line& ln, const Keyword& k, Value& v);
+int hNegMagnitude(Line& ln, const Keyword& k, Value& v);
+int hTolerance(Line& ln, const Keyword& k, Value& v);
+int hTolPrimal(Line& ln, const Keyword& k, Value& v);
+int hTolDual(Line& ln, const Keyword& k, Value& v);
+int hWhole(Line& ln, const Keyword& k, Value& v);
+int hTimeLimit(Line& ln, const Keyword& k, Value& v);
+int hPartialPricing(Line& ln, const Keyword& k, Value& v);
+int hColumns(Line& ln, const Keyword& k, Value& v);
+int hRows(Line& ln, const Keyword& k, Value& v);
+int hMarkowitz(Line& ln, const Keyword& k, Value& v);
+int hScale(Line& ln, const Keyword& k, Value& v);
+int hFreqLog(Line& ln, const Keyword& k, Value& v);
+int hDepthWidth(Line& ln, const Keyword& k, Value& v);
+int hNotNegative(Line& ln, const Keyword& k, Value& v);
+int hEliminate(Line& ln, const Keyword& k, Value& v);
+int hPerturb(Line& ln, const Keyword& k, Value& v);
+int hIntPct(Line& ln, const Keyword& k, Value& v);
+int hBvPriority(Line& ln, const Keyword& k, Value& v);
+int hTcTolerance(Line& ln, const Keyword& k, Value& v);
+int hVisible(Line& ln, const Keyword& k, Value& v);
+int hDebug(Line& ln, const Keyword& k, Value& v);
+int hIBounds(Line& ln, const Keyword& k, Value& v);
+int hDualSimplex(Line& ln, const Keyword& k, Value& v);
+int hStickWith(Line& ln, const Keyword& k, Value& v);
+int hReset(Line& ln, const Keyword& k, Value& v);
+int hIndexRange(Line& ln, const Keyword& k, Value& v);
+int hMaxCpu(Line& ln, const Keyword& k, Value& v);
+int hBarrier(Line& ln, const Keyword& k, Value& v);
+int hPercentAboveOne(Line& ln, const Keyword& k, Value& v);
+int hRunner(Line& ln, const Keyword& k, Value& v);
+int hNetSolver(Line& ln, const Keyword& k, Value& v);
+int hCbFrequency(Line& ln, const Keyword& k, Value& v);
+int hSimSolve(Line& ln, const Keyword& k, Value& v);
+int hLuMemory(Line& ln, const Keyword& k, Value& v);
+int hPartSolve(Line& ln, const Keyword& k, Value& v);
+int hSolveDual(Line& ln, const Keyword& k, Value& v);
+int hSolveCom(Line& ln, const Keyword& k, Value& v);
+int hUbBound(Line& ln, const Keyword& k, Value& v);
+int hHashLength(Line& ln, const Keyword& k, Value& v);
+
+}  // namespace kz::clp
