@@ -16,7 +16,9 @@ namespace {
 // The text of an option line: the counted form (second character '~', the
 // first byte the count, the text from the third byte up to that count) or
 // the characters up to the first one below blank, at most 4096. Control
-// characters of a counted text become blanks. Returns the length.
+// characters of a counted text become blanks; a zero byte ends it, so that
+// a terminated text that merely has '~' second is never read past its end.
+// Returns the length.
 int takeText(const char* text, char* out) {
   out[0] = '\0';
   if (!text) return 0;
@@ -26,6 +28,7 @@ int takeText(const char* text, char* out) {
     int count = t[0];
     for (int i = 2; i < count && n < clp::kBufferChars; ++i) {
       unsigned char c = t[i];
+      if (c == 0) break;
       out[n++] = c < 32 ? ' ' : static_cast<char>(c);
     }
   } else {
