@@ -12,6 +12,7 @@
 #include "frame/window.h"
 #include "include/kz.h"
 #include "include/kz_records.h"
+#include "model/store.h"
 
 namespace kz {
 
@@ -128,6 +129,9 @@ struct ModelArea {
   KZMessageRecord messageRecord = {};
 
   Options opt;
+
+  // The loaded model (model/store.h).
+  ModelStore store;
 
   int16_t guardHigh = kGuardWord;
 

@@ -2,9 +2,7 @@
 
 namespace kz {
 
-// The model store does not exist yet: there is nothing to forget or release.
-void resetModelStore(ModelArea&) {}
-void releaseModelStorage(ModelArea&) {}
+// resetModelStore and releaseModelStorage belong to the model store (model/store.cpp).
 // Printed listings with pages come with the reports.
 void endOpenPage(ModelArea&) {}
 

@@ -56,6 +56,23 @@ KZ_API int16_t KZRT2(KZOSL* rc, KZMessageCallback callback, void* record);
 KZ_API int16_t KZCLP(KZOSL* rc, const char* text);
 KZ_API int32_t KZGETCLP(KZOSL* rc, int32_t code, void* data);
 
+/* Array loading. The model stays in the caller's arrays (unless Set COPYDATA
+ * Yes), which must stay valid and unchanged until the next load, KZUNDO or
+ * KZDONE; a, rownos need room for nnz + row entries and colptr for
+ * column + row + 1: the load appends one logical entry per row. colnam:
+ * name style 0 an array of column + row string pointers, otherwise one
+ * block of fixed-length names; may be null. */
+KZ_API int16_t KZLOAD(KZOSL* rc, int32_t row, int32_t column, double* a, int32_t* rownos, int32_t* colptr,
+                      double* bndmin, double* bndmax, int32_t* status, void* colnam);
+KZ_API int16_t KZLOADQP(KZOSL* rc, int32_t row, int32_t column, double* a, int32_t* rownos, int32_t* colptr,
+                        double* bndmin, double* bndmax, int32_t* status, void* name, int32_t NoOfQPPoints,
+                        int32_t* QpColOne, int32_t* QpColTwo, double* QpCoef);
+
+/* Names: the name of item c (c + 1 - base is the combined index; -1 the
+ * last item found by name); the item of a name. */
+KZ_API int16_t KZNAME(KZOSL* rc, int32_t c, char* name);
+KZ_API int16_t KZNDXNUM(KZOSL* rc, int32_t* index, const char* name, int16_t len);
+
 #ifdef __cplusplus
 }
 #endif

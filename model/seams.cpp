@@ -1,0 +1,34 @@
+// The hand-over points of the load while their owners are not built: each
+// does nothing and reports success.
+#include "model/seams.h"
+
+namespace kz {
+
+void clearSolveCounters(ModelArea&) {}
+void clearSolveResults(ModelArea&) {}
+void copyWorkingSettings(ModelArea&) {}
+bool setupSimplexArrays(ModelArea&) { return true; }
+bool allocateLpStorage(ModelArea&) { return true; }
+void finishLpLoad(ModelArea&) {}
+bool rowActiveInSolve(const ModelArea&, int32_t) { return true; }
+
+bool allocateBranchHeader(ModelArea&) { return true; }
+void appendStrategyText(ModelArea&, LineBuffer&) {}
+
+bool parallelListReload(const ModelArea&) { return false; }
+void checkParallelMemory(ModelArea&) {}
+int32_t concurrentSolvers(const ModelArea&) { return 0; }
+
+bool tripletMode(const ModelArea&) { return false; }
+bool tripletNameBlocks(const ModelArea&, const char**, const char**) { return false; }
+
+void printModelListing(ModelArea&) {}
+void writeTripletFile(ModelArea&) {}
+void writeMpsFile(ModelArea&) {}
+
+void saveLuSettings(const ModelArea&, double out[2]) { out[0] = out[1] = 0.0; }
+void restoreLuSettings(ModelArea&, const double[2]) {}
+
+bool interiorPointSetup(ModelArea&) { return true; }
+
+}  // namespace kz
