@@ -2,7 +2,7 @@
 # Makes sure the Debian packages the build needs are installed: installs the
 # missing ones when run as root, otherwise names them and fails.
 set -euo pipefail
-need=(g++ cmake ninja-build libgtest-dev googletest "$@")
+need=(g++ cmake ninja-build libgtest-dev googletest zlib1g-dev "$@")
 missing=()
 for p in "${need[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
