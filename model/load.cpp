@@ -34,7 +34,10 @@ bool applyEnvironmentLine(ModelArea& a, const char* variable) {
   return true;
 }
 
+// A failed load hands the caller's matrix back first when the internal
+// form had already changed it in place.
 int16_t fail(ModelArea& a, int32_t code) {
+  restoreCallerMatrix(a);
   a.irc = code;
   a.fnValue = 1;
   a.store.loaded = false;
@@ -268,10 +271,12 @@ int32_t nullArgumentCode(const ModelArea& a, const LoadArgs& g) {
   return 0;
 }
 
-// Whether the area's state allows a new load (step 3).
+// Whether the area's state allows a new load (step 3). A loaded model
+// (its arrays possibly scaled in place) is replaced only from state 2 or 8;
+// after a failed load there is none, and the next load starts over.
 bool sequenceAllows(ModelArea& a) {
   if (a.irc == 2 || a.irc == 8) return true;
-  if (kzUndo(a) && !copyData(a)) return false;
+  if (a.store.loaded && kzUndo(a) && !copyData(a)) return false;
   a.irc = 2;
   return true;
 }

@@ -318,30 +318,51 @@ bool writeIntegerFile(ModelArea& a, const double* values) {
 
 // ---- basis memory ----
 
-void basisMemoryCreate(ModelArea& a, int32_t n) {
+namespace {
+
+std::string slotName(const char* field) {
+  std::string n(field, strnlen(field, 8));
+  return trimmed(n.c_str());
+}
+
+// Brings the slots in line with the Basis settings: "1" .. "n" and the
+// slots created by name, in that order; a slot that stays keeps its data.
+void syncBasisMemory(ModelArea& a) {
   BasisMemory& bm = a.store.basisMemory;
-  bm.slots.clear();
-  bm.current = -1;
-  for (int32_t k = 1; k <= n; ++k) {
-    BasisSlot slot;
-    slot.name = std::to_string(k);
-    bm.slots.push_back(std::move(slot));
+  std::vector<std::string> want;
+  for (int32_t k = 1; k <= basisSlotCount(a); ++k) want.push_back(std::to_string(k));
+  for (int k = 0; k < basisNamedSlots(a); ++k) want.push_back(slotName(basisNamedSlot(a, k)));
+  bool same = want.size() == bm.slots.size();
+  for (size_t k = 0; same && k < want.size(); ++k) same = bm.slots[k].name == want[k];
+  if (!same) {
+    std::vector<BasisSlot> slots;
+    for (const std::string& w : want) {
+      BasisSlot slot;
+      for (BasisSlot& old : bm.slots)
+        if (old.name == w) {
+          slot = std::move(old);
+          old.name.clear();
+          break;
+        }
+      slot.name = w;
+      slots.push_back(std::move(slot));
+    }
+    bm.slots = std::move(slots);
+    bm.current = -1;
   }
 }
 
-void basisMemorySelect(ModelArea& a, const char* name) {
-  BasisMemory& bm = a.store.basisMemory;
-  const std::string want = trimmed(name);
+// The slot Basis .name made current, or -1.
+int32_t selectedSlot(const ModelArea& a) {
+  const std::string want = slotName(basisCurrentSlot(a));
+  if (want.empty()) return -1;
+  const BasisMemory& bm = a.store.basisMemory;
   for (size_t k = 0; k < bm.slots.size(); ++k)
-    if (bm.slots[k].name == want) {
-      bm.current = static_cast<int32_t>(k);
-      return;
-    }
-  BasisSlot slot;
-  slot.name = want;
-  bm.slots.push_back(std::move(slot));
-  bm.current = static_cast<int32_t>(bm.slots.size() - 1);
+    if (bm.slots[k].name == want) return static_cast<int32_t>(k);
+  return -1;
 }
+
+}  // namespace
 
 namespace {
 
@@ -367,7 +388,10 @@ void claimSlot(ModelArea& a, BasisSlot& slot) {
 bool basisMemoryApply(ModelArea& a) {
   ModelStore& s = a.store;
   BasisMemory& bm = s.basisMemory;
-  if (bm.slots.empty() || !s.hasNames || parallelListReload(a)) return false;
+  if (!s.hasNames || parallelListReload(a)) return false;
+  syncBasisMemory(a);
+  if (bm.slots.empty()) return false;
+  const int32_t selected = selectedSlot(a);
   const int32_t cons = s.m - 1;
   const bool modelIntegral = s.binaries + s.generalIntegers > 0;
   int32_t best = -1;
@@ -396,7 +420,7 @@ bool basisMemoryApply(ModelArea& a) {
         pick = static_cast<int32_t>(k);
     }
     claimSlot(a, bm.slots[static_cast<size_t>(pick)]);
-    bm.current = pick;
+    bm.current = selected >= 0 ? selected : pick;
     return false;
   }
   // The slot's start replaces the caller's start marks.
@@ -406,10 +430,10 @@ bool basisMemoryApply(ModelArea& a) {
     if (i <= s.n) s.auxCol[i] &= ~kAuxStartAtOne;
   }
   BasisSlot& sl = bm.slots[static_cast<size_t>(best)];
-  bm.current = best;
+  bm.current = selected >= 0 ? selected : best;
   ++sl.useCount;
   sl.solveNumber = a.solves;
-  restoreLuSettings(a, sl.luFactor);
+  setLuMemoryFactors(a, sl.luFactor);
   const int32_t items = sl.columns + sl.rows;
   for (int32_t k = 0; k < items && static_cast<size_t>(k) < sl.words.size(); ++k) {
     const bool column = k < sl.columns;
@@ -443,7 +467,10 @@ bool basisMemoryApply(ModelArea& a) {
 void basisMemorySave(ModelArea& a) {
   ModelStore& s = a.store;
   BasisMemory& bm = s.basisMemory;
-  if (!s.loaded || !s.hasNames || bm.current < 0 || static_cast<size_t>(bm.current) >= bm.slots.size()) return;
+  if (!s.loaded || !s.hasNames) return;
+  syncBasisMemory(a);
+  if (selectedSlot(a) >= 0) bm.current = selectedSlot(a);
+  if (bm.current < 0 || static_cast<size_t>(bm.current) >= bm.slots.size()) return;
   BasisSlot& sl = bm.slots[static_cast<size_t>(bm.current)];
   claimSlot(a, sl);
   const int32_t items = s.n + s.m - 1;
@@ -471,7 +498,8 @@ void basisMemorySave(ModelArea& a) {
   sl.objLower = s.lo[s.obj];
   sl.objUpper = s.up[s.obj];
   sl.solveNumber = a.solves;
-  saveLuSettings(a, sl.luFactor);
+  sl.luFactor[0] = luMemoryFactors(a)[0];
+  sl.luFactor[1] = luMemoryFactors(a)[1];
   sl.hasData = true;
 }
 

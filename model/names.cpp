@@ -201,7 +201,9 @@ int32_t findItem(ModelStore& s, const char* name, int len, NameKind kind) {
   if (n <= 0) return 0;
   bool cols = (kind & kNameColumn) != 0;
   bool rows = (kind & kNameRow) != 0;
-  if (kind == kNameEither && len > 0 && (len == s.cnlen) != (len == s.rnlen)) {
+  if (kind == kNameEither && len > 0) {
+    // A name of a given length is one of that length: columns, rows, or
+    // (a length neither has) nothing.
     cols = len == s.cnlen;
     rows = len == s.rnlen;
   }

@@ -26,9 +26,6 @@ void printModelListing(ModelArea&) {}
 void writeTripletFile(ModelArea&) {}
 void writeMpsFile(ModelArea&) {}
 
-void saveLuSettings(const ModelArea&, double out[2]) { out[0] = out[1] = 0.0; }
-void restoreLuSettings(ModelArea&, const double[2]) {}
-
 bool interiorPointSetup(ModelArea&) { return true; }
 
 }  // namespace kz

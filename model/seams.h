@@ -53,11 +53,6 @@ void printModelListing(ModelArea& a);
 void writeTripletFile(ModelArea& a);
 void writeMpsFile(ModelArea& a);
 
-// ---- factorization ----
-// The LU memory settings saved with a basis-memory slot.
-void saveLuSettings(const ModelArea& a, double out[2]);
-void restoreLuSettings(ModelArea& a, const double in[2]);
-
 // ---- interior point ----
 // Hand the loaded model to the interior-point set-up; false when memory is short.
 bool interiorPointSetup(ModelArea& a);

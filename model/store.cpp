@@ -45,7 +45,7 @@ double columnIncrement(const ModelStore& s, int32_t j) {
 
 void restoreCallerMatrix(ModelArea& a) {
   ModelStore& s = a.store;
-  if (!s.loaded || s.copied || s.last.interior || !s.a) return;
+  if (s.copied || (s.method & kMethodInterior) || !s.a || !s.kind) return;
   const bool scaled = s.scaled && s.scale;
   for (int32_t j = 1; j <= s.n; ++j) {
     const bool mirrored = s.kind && (s.kind[j] & kKindMirrored);

@@ -73,7 +73,8 @@ bool hasStoredName(const ModelStore& s, int32_t i);
 
 // Looks a name up (len characters; len <= 0: up to a NUL, at most the
 // longer name length). kNameEither tries columns when len equals CNLEN,
-// rows when it equals RNLEN, and both otherwise (len <= 0 too). Uses the
+// rows when it equals RNLEN, both for len <= 0, and finds nothing for a
+// length that is neither. Uses the
 // hash tables when the loader built them, else the linear scan that starts
 // after the previous match of its kind and wraps around once. Returns the
 // combined index, or 0 when not found.
@@ -108,10 +109,9 @@ void restoreCallerMatrix(ModelArea& a);
 
 // ---- basis memory (Basis +n, Basis .name) ----
 
-// Discards the basis memory and creates n empty slots "1" .. "n".
-void basisMemoryCreate(ModelArea& a, int32_t n);
-// Makes the slot of that name current, creating it when needed.
-void basisMemorySelect(ModelArea& a, const char* name);
+// The slots follow the Basis settings ("Basis +n" makes "1" .. "n",
+// "Basis .name" adds and selects a named one); the selected slot is the one
+// a solve saves into.
 // Applies the best-fitting slot to the freshly loaded model. Returns true
 // when a slot gave the start basis.
 bool basisMemoryApply(ModelArea& a);

@@ -206,10 +206,12 @@ TEST(Names, GeneratedForCAndFortranCallers) {
     EXPECT_EQ(nameOf(s, 6), "??? c=6");
     EXPECT_EQ(nameOf(s, 0), "??? c=0");
     // Lookups of generated names.
-    EXPECT_EQ(findItem(f.area().store, fortran ? "x2" : "x1", 2, kNameEither), 2);
+    EXPECT_EQ(findItem(f.area().store, fortran ? "x2" : "x1", 0, kNameEither), 2);
     EXPECT_EQ(findItem(f.area().store, fortran ? "c3" : "c2", 2, kNameRow), 5);
-    EXPECT_EQ(findItem(f.area().store, "OBJ", 3, kNameEither), 3);
-    EXPECT_EQ(findItem(f.area().store, "x9", 2, kNameEither), 0);
+    EXPECT_EQ(findItem(f.area().store, "OBJ", 0, kNameEither), 3);
+    EXPECT_EQ(findItem(f.area().store, "x9", 0, kNameEither), 0);
+    EXPECT_EQ(findItem(f.area().store, "x0      ", 8, kNameEither), fortran ? 0 : 1);
+    EXPECT_EQ(findItem(f.area().store, "x1", 2, kNameEither), 0);  // a length neither kind has
     EXPECT_EQ(indexOfName(f.area().store, fortran ? "c2" : "c1", 0, kNameRow), 1);
   }
 }
@@ -226,7 +228,8 @@ TEST(Names, StylesOneAndZero) {
     ModelStore& s = f.area().store;
     EXPECT_EQ(nameOf(s, 1), "alpha   ");
     EXPECT_EQ(nameOf(s, 4), "LIMIT   ");
-    EXPECT_EQ(findItem(s, "LIMIT", 5, kNameEither), 4);
+    EXPECT_EQ(findItem(s, "LIMIT", 0, kNameEither), 4);
+    EXPECT_EQ(findItem(s, "LIMIT", 5, kNameEither), 0);
     EXPECT_EQ(findItem(s, "ALPHA", 0, kNameEither), 1);  // folded
     EXPECT_EQ(findItem(s, "beta    ", 8, kNameColumn), 2);
     EXPECT_EQ(findItem(s, "beta", 4, kNameRow), 0);
