@@ -451,13 +451,20 @@ bool buildQuadratic(ModelArea& a, const LoadArgs& g, int32_t* badCode) {
   for (int32_t k = 0; k < q; ++k) ++s.qpStart[std::min(g.qpCol1[k], g.qpCol2[k]) + 2];
   s.qpStart[1] = 0;
   for (int32_t j = 2; j <= n + 1; ++j) s.qpStart[j] += s.qpStart[j - 1];
-  // qpStart[j + 1] is the fill cursor of column j while the terms are placed.
+  // A fill cursor per column, given back to the pool right after.
+  int32_t* next = static_cast<int32_t*>(poolOp(a.pool, kPoolAllocate, (int64_t{n} + 1) * 4));
+  if (!next) {
+    *badCode = 306;
+    return false;
+  }
+  for (int32_t j = 1; j <= n; ++j) next[j] = s.qpStart[j];
   for (int32_t k = 0; k < q; ++k) {
     const int32_t lo = std::min(g.qpCol1[k], g.qpCol2[k]) + 1, hi = std::max(g.qpCol1[k], g.qpCol2[k]) + 1;
-    const int32_t at = s.qpStart[lo + 1]++;
+    const int32_t at = next[lo]++;
     s.qpRow[at] = hi;
     s.qpValue[at] = g.qpCoef[k];
   }
+  poolOp(a.pool, kPoolRelease, 1);
   // Sort each column by row and sum the duplicates in place.
   int32_t out = 0;
   int32_t begin = 0;

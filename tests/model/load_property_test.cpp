@@ -204,3 +204,40 @@ TEST(LoadProperty, ScalingOffLeavesFactorsOne) {
 
 }  // namespace
 }  // namespace kz::test
+
+namespace kz::test {
+namespace {
+
+// Every pool size from too small to enough: a load that runs out of work
+// memory fails with 306 and leaves the caller's coefficients as they were,
+// even when it failed after scaling and mirroring them in place.
+TEST(LoadProperty, OutOfMemoryAtEveryStepLeavesTheCallersArrays) {
+  TestModel t(4);
+  for (int32_t j = 0; j < 150; ++j) {
+    const double big = j % 2 ? 1e4 : 1e-3;
+    if (j % 3 == 0)
+      t.column(-8, -1, {{0, 1.0}, {1, big}, {3, 2.0}});
+    else
+      t.column(0, 5, {{1, 1.0}, {2, big}}, 0x4);
+  }
+  t.row(1, -1e23, 8.0).row(2, 1.0, 6.0).row(3, -5.0, 5.0);
+  int failedAfterTheInternalForm = 0, loaded = 0;
+  for (int32_t useK = 1; useK <= 80 && loaded < 3; ++useK) {
+    AreaFixture f(0, useK);
+    ASSERT_TRUE(f.ok()) << useK;
+    auto x = t.arrays();
+    const int16_t fv = f.load(x, t);
+    if (fv == 0) {
+      ++loaded;
+      continue;
+    }
+    ASSERT_EQ(f.block()->rc, 306) << useK;
+    if (f.area().store.logicalsAppended) ++failedAfterTheInternalForm;
+    for (size_t p = 0; p < t.a.size(); ++p) ASSERT_EQ(x.a[p], t.a[p]) << "pool " << useK << "K, entry " << p;
+  }
+  EXPECT_GT(loaded, 0);
+  EXPECT_GT(failedAfterTheInternalForm, 0);
+}
+
+}  // namespace
+}  // namespace kz::test
