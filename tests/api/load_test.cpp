@@ -406,3 +406,46 @@ TEST(LoadQuadratic, TermsGoToTheInteriorPoint) {
 }
 
 }  // namespace
+
+namespace {
+
+bool startsWith(const std::string& s, const std::string& p) { return s.compare(0, p.size(), p) == 0; }
+
+TEST(LoadTrace, EnteringAndLeavingLines) {
+  setenv("KZDevelopment", "1", 1);
+  {
+    Area ar;
+    ASSERT_EQ(KZCLP(ar.b(), "Set Debug Yes"), 0);
+    HostModel h = HostModel::small();
+    ar.cap().clear();
+    ASSERT_EQ(ar.load(h), 0) << ar.rc();
+    char name[16];
+    ASSERT_EQ(KZNAME(ar.b(), 1, name), 0);
+    std::vector<std::string> trace;
+    for (const auto& l : ar.cap().lines)
+      if (l.lineClass == 6 && !l.text.empty()) trace.push_back(l.text);
+    ASSERT_GE(trace.size(), 5u);
+    EXPECT_TRUE(startsWith(trace[0], "Entering KZLOAD, KZOSL ")) << trace[0];
+    EXPECT_NE(trace[0].find(" Row 3 column 3 a "), std::string::npos) << trace[0];
+    EXPECT_TRUE(startsWith(trace[1], "bndmin ")) << trace[1];
+    EXPECT_NE(trace[1].find(" ClassicStyle"), std::string::npos) << trace[1];
+    EXPECT_TRUE(startsWith(trace[2], "Leaving KZLOAD, Fnct Value 0 Rc 4 Row 3 Col 3 Mem ")) << trace[2];
+    EXPECT_TRUE(startsWith(trace[3], "Entering KZNAME, KZOSL ")) << trace[3];
+    EXPECT_TRUE(startsWith(trace[4], "Leaving KZNAME, Fnct Value 0 Rc 4 Len 8 Col x1")) << trace[4];
+  }
+  {
+    Area ar(1);
+    ASSERT_EQ(KZCLP(ar.b(), "Set Debug Yes"), 0);
+    HostModel h = HostModel::small(1);
+    ar.cap().clear();
+    ASSERT_EQ(ar.load(h), 0) << ar.rc();
+    ASSERT_FALSE(ar.cap().lines.empty());
+    bool fortran = false;
+    for (const auto& l : ar.cap().lines)
+      if (startsWith(l.text, "Entering KZLOAD")) fortran = l.text.find(" FORTRAN Mem ") != std::string::npos;
+    EXPECT_TRUE(fortran);
+  }
+  unsetenv("KZDevelopment");
+}
+
+}  // namespace

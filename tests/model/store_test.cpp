@@ -364,3 +364,58 @@ TEST(NameHash, FullTableEndsAtTheStartSlot) {
 
 }  // namespace
 }  // namespace kz::test
+
+namespace kz::test {
+namespace {
+
+TEST(IntegerData, PrioritiesAndIncrements) {
+  AreaFixture f;
+  ASSERT_EQ(KZCLP(f.block(), "Set BVPRIORI 7"), 0);
+  ModelStore& s = f.area().store;
+  std::vector<int16_t> priority{16000, 16000, 3, 16000};
+  std::vector<double> increment{1.0, -1.0, -0.25, 2.5};
+  s.attached.priority = priority.data();
+  s.attached.increment = increment.data();
+  TestModel t(2);
+  t.column(0, 1, {{0, 1.0}, {1, 1.0}}, 0x4)     // binary, no priority: Set BVPRIORI
+      .column(0, 9, {{1, 1.0}}, 0x4)            // increment -1 means 1
+      .column(1, 40, {{1, 1.0}}, 0x4)           // -0.25: a power sequence with base 4
+      .column(1.2, 11, {{1, 1.0}}, 0x4)         // increment 2.5: bounds onto the grid
+      .row(1, -1e23, 100.0);
+  auto x = t.arrays();
+  ASSERT_EQ(f.load(x, t), 0) << f.block()->rc;
+  EXPECT_EQ(priority[0], 7);
+  EXPECT_EQ(priority[1], 16000) << "not binary";
+  EXPECT_EQ(priority[2], 3);
+  EXPECT_EQ(increment[1], 1.0);
+  EXPECT_EQ(increment[2], -4.0);
+  double L, U;
+  callerColumnBounds(f.area(), 4, &L, &U);
+  EXPECT_EQ(L, 2.5);
+  EXPECT_EQ(U, 10.0);
+  EXPECT_EQ(s.binaries, 1);
+  EXPECT_EQ(s.generalIntegers, 3);
+  s.attached = CallerArrays{};
+}
+
+TEST(IntegerData, PowerSequenceNeedsANonNegativeLowerBound) {
+  for (int32_t st : {0x4, 0x4 | 0x20}) {
+    AreaFixture f;
+    ModelStore& s = f.area().store;
+    std::vector<double> increment{-0.5};
+    s.attached.increment = increment.data();
+    TestModel t(2);
+    t.column(-3, 9, {{0, 1.0}, {1, 1.0}}, st).row(1, -1e23, 100.0);
+    auto x = t.arrays();
+    if (st & 0x20) {
+      EXPECT_EQ(f.load(x, t), 0) << "counted from the lower bound";
+    } else {
+      EXPECT_EQ(f.load(x, t), 1);
+      EXPECT_EQ(f.block()->rc, 420);
+    }
+    s.attached = CallerArrays{};
+  }
+}
+
+}  // namespace
+}  // namespace kz::test
