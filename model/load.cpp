@@ -52,18 +52,23 @@ bool anyIntegerStatus(const LoadArgs& g) {
   return false;
 }
 
-// Step 5: a name block whose first bytes hold control characters or only
-// blanks is taken as no names.
+// Step 5: a name block whose first names hold control characters, or one
+// of them only blanks, is taken as no names.
 bool nameBlockUsable(const ModelArea& a, const LoadArgs& g) {
-  const int64_t bytes = int64_t{columnNameLen(a)} * std::min<int32_t>(g.column, 10);
-  if (bytes <= 0) return true;
+  const int64_t width = columnNameLen(a);
+  const int64_t names = std::min<int32_t>(g.column, 10);
+  if (width <= 0 || names <= 0) return true;
   const unsigned char* p = static_cast<const unsigned char*>(g.names);
-  bool allBlank = true;
-  for (int64_t k = 0; k < bytes; ++k) {
-    if (p[k] < 32 || p[k] >= 128) return false;
-    if (p[k] != ' ') allBlank = false;
+  for (int64_t k = 0; k < names; ++k) {
+    bool allBlank = true;
+    for (int64_t c = 0; c < width; ++c) {
+      const unsigned char b = p[k * width + c];
+      if (b < 32 || b >= 128) return false;
+      if (b != ' ') allBlank = false;
+    }
+    if (allBlank) return false;
   }
-  return !allBlank;
+  return true;
 }
 
 // Name style 0: each of the N strings copied into the store's blocks, up to
@@ -618,7 +623,7 @@ extern "C" KZ_API int16_t KZLOAD(KZOSL* rc, int32_t row, int32_t column, double*
             static_cast<void*>(colptr), ar.indexBase[0] == 1 ? "FORTRAN" : "",
             static_cast<long>(ar.pool.freeBytes));
     f.enter("bndmin %p bndmax %p status %p colnam %p %s", static_cast<void*>(bndmin), static_cast<void*>(bndmax),
-            static_cast<void*>(status), colnam, ar.store.fromTriplets ? "RCCStyle" : "ClassicStyle");
+            static_cast<void*>(status), colnam, tripletMode(ar) ? "RCCStyle" : "ClassicStyle");
     LoadArgs g;
     g.row = row;
     g.column = column;

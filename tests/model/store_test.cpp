@@ -234,6 +234,18 @@ TEST(Names, StylesOneAndZero) {
     EXPECT_EQ(findItem(s, "beta    ", 8, kNameColumn), 2);
     EXPECT_EQ(findItem(s, "beta", 4, kNameRow), 0);
   }
+  // A control character, or a blank name among the first ten: no names.
+  for (const std::string block : {std::string("AL\x01HA  BETA    COST    LIMIT   "),
+                                  std::string("ALPHA           COST    LIMIT   ")}) {
+    AreaFixture f(2);
+    TestModel t(2);
+    t.column(0, 1, {{0, 1.0}, {1, 1.0}}).column(0, 1, {{1, 2.0}}).row(1, 0, 3);
+    auto x = t.arrays();
+    std::string b = block;
+    ASSERT_EQ(f.load(x, t, b.data()), 0);
+    EXPECT_EQ(nameOf(f.area().store, 1), "x0      ");
+    EXPECT_EQ(nameOf(f.area().store, 4), "c1      ");
+  }
   // A first name of blanks: generated names.
   {
     AreaFixture f(2);
