@@ -74,7 +74,7 @@ void baseName(const NameSource& src, int i, Out& out, bool trim) {
   } else if (i == src.n + 1) {
     out.add("obj", 3);
   } else {
-    out.addf("c%d", i - src.n - 1);
+    out.addf("c%d", i - src.n - 1 + src.indexBase);
   }
 }
 

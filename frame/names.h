@@ -19,9 +19,9 @@ int matchNameMask(const char* mask, const char* name, int nameLen, bool caseSens
 // r = 1..m.
 //
 // Generated names use the caller's numbering: columns are numbered from
-// indexBase (0 or 1), so column i prints "x<i - 1 + indexBase>"; rows are
-// numbered from 0, the objective row, in either base, so constraint row r
-// (combined index n + 1 + r) prints "c<r>" and the objective row "obj".
+// indexBase (0 or 1), so column i prints "x<i - 1 + indexBase>" and
+// constraint row r (combined index n + 1 + r) prints "c<r + indexBase>";
+// the objective row prints "obj".
 struct NameSource {
   int n = 0;           // columns
   int m = 0;           // constraint rows (the objective row not counted)

@@ -79,11 +79,12 @@ TEST(ItemName, GeneratedNamesUseTheCallersNumbering) {
   EXPECT_EQ(nameOf(src, 0), "??? c=0");
   EXPECT_EQ(nameOf(src, 7), "??? c=7");
   EXPECT_EQ(nameOf(src, -1), "??? c=-1");
-  // Base 1 renumbers the columns only; rows count from the objective in both.
+  // Base 1 shifts both numberings: a Fortran caller's first row is c2, as the
+  // model store names it.
   src.indexBase = 1;
   EXPECT_EQ(nameOf(src, 1), "x1");
   EXPECT_EQ(nameOf(src, 3), "x3");
-  EXPECT_EQ(nameOf(src, 5), "c1");
+  EXPECT_EQ(nameOf(src, 5), "c2");
 }
 
 TEST(ItemName, PaddedToTheNameLengthAndBoundedByCap) {
