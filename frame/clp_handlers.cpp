@@ -473,9 +473,11 @@ int hParametric(Line& ln, const Keyword&, Value& v) {
   return kOk;
 }
 
-int hSettings(Line& ln, const Keyword&, Value& v) {
+// A keyword that selects a keyword of a sub-table (Set, Set Tolerance): the
+// value token is that keyword, the token after it its value.
+static int applySubKeyword(Line& ln, Value& v, const Keyword* (*tableOf)(int*)) {
   int count = 0;
-  const Keyword* table = setTable(&count);
+  const Keyword* table = tableOf(&count);
   int idx = matchKeyword(table, count, tokText(ln, v), v.tok.len);
   if (idx < 0) return kErrKeyword;
   Span vt;
@@ -483,6 +485,8 @@ int hSettings(Line& ln, const Keyword&, Value& v) {
   Value sv = evaluate(ln, vt);
   return applyKeyword(ln, table[idx], sv);
 }
+
+int hSettings(Line& ln, const Keyword&, Value& v) { return applySubKeyword(ln, v, setTable); }
 
 namespace {
 
@@ -878,16 +882,7 @@ int hNegMagnitude(Line& ln, const Keyword& k, Value& v) {
   return kOk;
 }
 
-int hTolerance(Line& ln, const Keyword&, Value& v) {
-  int count = 0;
-  const Keyword* table = toleranceTable(&count);
-  int idx = matchKeyword(table, count, tokText(ln, v), v.tok.len);
-  if (idx < 0) return kErrKeyword;
-  Span vt;
-  if (!ln.nextToken(&vt)) return kErrPremature;
-  Value sv = evaluate(ln, vt);
-  return applyKeyword(ln, table[idx], sv);
-}
+int hTolerance(Line& ln, const Keyword&, Value& v) { return applySubKeyword(ln, v, toleranceTable); }
 
 int hTolPrimal(Line& ln, const Keyword& k, Value& v) {
   if (v.first == 'D') return ln.a.opt.xToZero = 1e-8, kOk;
