@@ -39,6 +39,11 @@ class ClpParseTest : public ::testing::Test {
  protected:
   void SetUp() override {
     unsetenv("KZDevelopment");
+    // The staged listing settings are process-wide: start every test from
+    // their initial values, whatever an earlier test in this process left.
+    kz::clp::setStagedListInput(0);
+    kz::clp::setStagedMatList(1);
+    kz::clp::setStagedMpsx(0);
     char tmpl[] = "/tmp/kzclpXXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir_ = tmpl;
