@@ -59,6 +59,7 @@ struct PageSettings {
 };
 
 struct ModelArea;
+struct LpState;  // the LP engine's state (lp/basis.h)
 
 // State of the output channel.
 struct OutputChannel {
@@ -132,6 +133,9 @@ struct ModelArea {
 
   // The loaded model (model/store.h).
   ModelStore store;
+
+  // The LP engine's solve state, created by the first load or solve.
+  std::shared_ptr<LpState> lp;
 
   int16_t guardHigh = kGuardWord;
 

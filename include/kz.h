@@ -73,6 +73,22 @@ KZ_API int16_t KZLOADQP(KZOSL* rc, int32_t row, int32_t column, double* a, int32
 KZ_API int16_t KZNAME(KZOSL* rc, int32_t c, char* name);
 KZ_API int16_t KZNDXNUM(KZOSL* rc, int32_t* index, const char* name, int16_t len);
 
+/* Solving. ModSts and SolSts receive the model and solution status pair:
+ * 15 and 5 until a solve maps its outcome. */
+KZ_API int16_t KZSOLV(KZOSL* rc, int16_t* modsts, int16_t* solsts);
+
+/* Results of the last solve. c is the item number (c + 1 - base is the
+ * combined index; -1 the last item found by name); with Set IndexRange the
+ * routines fill consecutive elements for a range of items. */
+KZ_API int16_t KZACT(KZOSL* rc, int32_t c, double* ans);
+KZ_API int16_t KZDUAL(KZOSL* rc, int32_t c, double* ans);
+KZ_API int16_t KZACTC(KZOSL* rc, const char* name, double* ans, int16_t len);
+KZ_API int16_t KZDUALC(KZOSL* rc, const char* name, double* ans, int16_t len);
+KZ_API int16_t KZVAR(KZOSL* rc, int32_t c, char* name, int16_t len, double* act, double* dual, int32_t* status,
+                     double* obj, double* lb, double* ub, double* lb_adj, double* ub_adj);
+/* Copies text into slot position of a block of fixed-length names, blank-padded. */
+KZ_API int16_t KZSTONAM(int16_t len, char* names, int32_t position, const char* text);
+
 #ifdef __cplusplus
 }
 #endif

@@ -4,13 +4,7 @@
 
 namespace kz {
 
-void clearSolveCounters(ModelArea&) {}
-void clearSolveResults(ModelArea&) {}
-void copyWorkingSettings(ModelArea&) {}
-bool setupSimplexArrays(ModelArea&) { return true; }
-bool allocateLpStorage(ModelArea&) { return true; }
-void finishLpLoad(ModelArea&) {}
-bool rowActiveInSolve(const ModelArea&, int32_t) { return true; }
+// The solve driver's points are in lp/solve_driver.cpp.
 
 bool allocateBranchHeader(ModelArea&) { return true; }
 void appendStrategyText(ModelArea&, LineBuffer&) {}
