@@ -73,6 +73,27 @@ KZ_API int16_t KZLOADQP(KZOSL* rc, int32_t row, int32_t column, double* a, int32
 KZ_API int16_t KZNAME(KZOSL* rc, int32_t c, char* name);
 KZ_API int16_t KZNDXNUM(KZOSL* rc, int32_t* index, const char* name, int16_t len);
 
+/* MPS files. The reader fills the caller's arrays for KZLOAD / KZLOADQP
+ * and returns row (rows, the objective included), column and nonzero.
+ * Capacities: a and rownos maxnon entries (the reader keeps room for one
+ * logical entry per row; KZLOAD needs nonzero + row), colptr maxcol + 1
+ * (KZLOAD needs column + row + 1), bndmin and bndmax maxcol + maxrow + 1,
+ * status maxrow + maxcol, colnam maxcol * CNLEN + maxrow * RNLEN characters
+ * (may be null), the quadratic arrays maxqp entries (0-based columns).
+ * KZMPSQP and KZMPSI read free format (KZMPSI without quadratic terms),
+ * KZMPSF fixed format with 8-character names. A ".gz" file is read
+ * decompressed. */
+KZ_API int16_t KZMPSQP(KZOSL* rc, const char* filenam, int32_t* row, int32_t* column, int32_t* nonzero, double* a,
+                       int32_t* rownos, int32_t* colptr, double* bndmin, double* bndmax, int32_t* status,
+                       char* colnam, int32_t* noqp, int32_t* QpColOne, int32_t* QpColTwo, double* QpCoef,
+                       int32_t maxqp, int32_t maxrow, int32_t maxcol, int32_t maxnon);
+KZ_API int16_t KZMPSI(KZOSL* rc, const char* filenam, int32_t* row, int32_t* column, int32_t* nonzero, double* a,
+                      int32_t* rownos, int32_t* colptr, double* bndmin, double* bndmax, int32_t* status,
+                      char* colnam, int32_t maxrow, int32_t maxcol, int32_t maxnon);
+KZ_API int16_t KZMPSF(KZOSL* rc, const char* filenam, int32_t* row, int32_t* column, int32_t* nonzero, double* a,
+                      int32_t* rownos, int32_t* colptr, double* bndmin, double* bndmax, int32_t* status,
+                      char* colnam, int32_t maxrow, int32_t maxcol, int32_t maxnon);
+
 /* Solving. ModSts and SolSts receive the model and solution status pair:
  * 15 and 5 until a solve maps its outcome. */
 KZ_API int16_t KZSOLV(KZOSL* rc, int16_t* modsts, int16_t* solsts);
