@@ -127,7 +127,7 @@ void copyBasisBits(ModelArea& a) {
 void solveLp(ModelArea& a) {
   ModelStore& s = a.store;
   LpState& L = *a.lp;
-  if (pollStop(a)) return;
+  if (L.runFlags & kRunStop) return;
   L.lastFactorIteration -= 1;
   const bool bb = L.insideBranch;
   const bool resolve = (L.runFlags & kRunResolve) != 0;

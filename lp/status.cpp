@@ -18,7 +18,7 @@ namespace {
 
 constexpr double kInf = 1e300;
 
-bool outputMuted(ModelArea& a) { return a.opt.mute != 0 || a.routingArea().out.mute != 0; }
+bool outputMuted(ModelArea& a) { return a.opt.mute != 0; }
 
 void appendNum(ModelArea& a, double x) { putNumber(a, x, 0); }
 

@@ -178,11 +178,19 @@ int16_t retrievalEntry(KZOSL* rc, const char* routine, Body&& body) {
     return 1;
   }
   ModelArea& a = *rb.area;
-  if (a.trace) return runEntry(rc, routine, kEntryDefault, [&](Frame& f) { body(a, &f); });
+  // An argument or lookup code goes to the caller's block; the area keeps
+  // its sequence state, so that the next lookup still finds a solved model.
+  const int32_t state = a.irc;
+  if (a.trace) {
+    const int16_t fv = runEntry(rc, routine, kEntryDefault, [&](Frame& f) { body(a, &f); });
+    if (a.irc >= 900 && a.irc != state) a.irc = state;
+    return fv;
+  }
   a.fnValue = 0;
   body(a, static_cast<Frame*>(nullptr));
   rb.block->calls += 1;
   storeRc(rb, a.irc);
+  if (a.irc >= 900 && a.irc != state) a.irc = state;
   return a.fnValue;
 }
 
