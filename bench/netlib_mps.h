@@ -286,6 +286,19 @@ inline std::vector<Reference> readReferences(const std::string& dir) {
       r.published = std::strtod(f[3].c_str(), nullptr);
       r.hasPublished = true;
     }
+    // The note may give corrected values: every number of it with at least
+    // eight digits.
+    if (f.size() > 5) {
+      std::string w;
+      std::istringstream is(f[5]);
+      while (is >> w) {
+        while (!w.empty() && (w.back() == ',' || w.back() == ';' || w.back() == ')' || w.back() == '.')) w.pop_back();
+        while (!w.empty() && w.front() == '(') w.erase(w.begin());
+        int digits = 0;
+        for (char ch : w) digits += (ch >= '0' && ch <= '9');
+        if (digits >= 8 && isNumber(w)) r.others.push_back(std::strtod(w.c_str(), nullptr));
+      }
+    }
     at[r.name] = refs.size();
     refs.push_back(r);
   }
