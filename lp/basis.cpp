@@ -150,10 +150,12 @@ bool prepareLp(ModelArea& a) {
   L.prowN = 0;
   L.tmp.assign(mp, 0.0);
   L.tmp2.assign(mp, 0.0);
-  L.ratioPos.assign(mp, 0);
-  L.ratioDist.assign(mp, 0.0);
-  L.ratioMove.assign(mp, 0.0);
-  L.ratioUpper.assign(mp, 0);
+  L.ratioPos.assign(2 * mp, 0);
+  L.ratioDist.assign(2 * mp, 0.0);
+  L.ratioMove.assign(2 * mp, 0.0);
+  L.ratioUpper.assign(2 * mp, 0);
+  L.breakOrder.clear();
+  L.breakOrder.reserve(mp);
   L.perturbed = false;
 
   // Pricing constants.

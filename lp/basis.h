@@ -133,6 +133,7 @@ struct LpState {
   std::vector<int32_t> ratioPos;        // ratio-test candidates
   std::vector<double> ratioDist, ratioMove;
   std::vector<uint8_t> ratioUpper;
+  std::vector<int32_t> breakOrder;      // phase-1 breakpoints of one ratio test
   std::vector<double> tmp2;
 
   // ---- candidates, cycle ring ----
