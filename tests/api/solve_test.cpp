@@ -3,7 +3,9 @@
 // name lookups and the index range mode.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -277,6 +279,24 @@ TEST(Solve, SequenceRefusals) {
   EXPECT_EQ(KZSOLV(ar.b(), &ms, &ss), 1);
   EXPECT_EQ(ms, 15);
   EXPECT_EQ(ss, 5);
+}
+
+TEST(Solve, SolveOnItsOwnThread) {
+  Area ar;
+  ASSERT_EQ(ar.clp("Set SIMSOLVE 1"), 0);
+  Model md = twoPivots();
+  ASSERT_EQ(ar.load(md), 0);
+  int16_t ms = -1, ss = -1;
+  ASSERT_EQ(KZSOLV(ar.b(), &ms, &ss), 0);
+  // Word 11 of the block is the solve-state word: 4 running, 8 finished.
+  volatile int32_t* state = &ar.b()->reserved9[2];
+  EXPECT_TRUE((*state & (4 | 8)) != 0);
+  for (int k = 0; k < 200000 && !(*state & 8); ++k) std::this_thread::sleep_for(std::chrono::microseconds(50));
+  ASSERT_TRUE(*state & 8);
+  EXPECT_EQ(*state & 4, 0);
+  EXPECT_EQ(ms, 1);
+  EXPECT_EQ(ss, 1);
+  EXPECT_NEAR(ar.act(md.n), 2.8, 1e-12);
 }
 
 TEST(Solve, IterationLogFollowsFreqLog) {
