@@ -179,6 +179,24 @@ TEST(Solve, StopRequestEndsTheSolve) {
   EXPECT_EQ(ar.solSts, 3);
 }
 
+TEST(Solve, DeactivatedRowComesBackWhenViolated) {
+  for (const char* dual : {"Set DualSimplex No", "Set DualSimplex Yes"}) {
+    Area ar;
+    ASSERT_EQ(ar.clp(dual), 0);
+    Model md;
+    md.cols = {{"X", 0, kInf, {{0, 1.0}, {1, 1.0}}}, {"Y", 0, kInf, {{0, 2.0}, {1, 1.0}, {2, 1.0}}}};
+    // R2 starts outside the solve (status bit 0x1000000); without it the
+    // optimum is x = 2, y = 0, which violates it.
+    md.rows = {{"R1", 2, kInf}, {"R2", 1, kInf, 0x1000000}};
+    ASSERT_EQ(ar.load(md), 0);
+    ASSERT_EQ(ar.solve(), 0);
+    EXPECT_EQ(ar.modSts, 1) << dual;
+    EXPECT_NEAR(ar.act(md.n), 3.0, 1e-12) << dual;
+    EXPECT_NEAR(ar.act(1), 1.0, 1e-12) << dual;
+    EXPECT_NEAR(ar.act(md.n + 2), 1.0, 1e-12) << dual;
+  }
+}
+
 TEST(Solve, DegenerateCyclingExampleTerminates) {
   for (const char* pricing : {"Set PRICING 0", "Set PRICING 1", "Set PRICING 3", "Set PRICING 4"}) {
     Area ar;

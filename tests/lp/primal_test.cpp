@@ -7,6 +7,7 @@
 #include "lp/basis.h"
 #include "lp/crash.h"
 #include "lp/status.h"
+#include "model/seams.h"
 #include "tests/lp/lp_fixture.h"
 
 namespace {
@@ -163,6 +164,30 @@ TEST(Primal, ReinvertIntervalBoundsTheUpdates) {
     EXPECT_LE(L.lu.updatesSinceFactor(), interval) << opt;
     if (interval == 3) EXPECT_GE(L.factorizations, (L.iterations - 1) / 3) << opt;
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RowActivation, ScheduledRowStartsOutsideAndComesBack) {
+  Area ar;
+  ASSERT_EQ(ar.clp("Mute Yes"), 0);
+  Model md;
+  md.cols = {{"X", 0, kInf, {{0, 1.0}, {1, 1.0}}}, {"Y", 0, kInf, {{0, 2.0}, {1, 1.0}, {2, 1.0}}}};
+  md.rows = {{"R1", 2, kInf}, {"R2", 1, kInf, 0x1000000}, {"R3", -kInf, 100, 0x1000000}};
+  ASSERT_EQ(ar.load(md), 0);
+  kz::ModelArea& a = areaOf(ar);
+  ASSERT_TRUE(kz::prepareLp(a));
+  const int32_t obj = a.store.obj;
+  EXPECT_TRUE(kz::rowActiveInSolve(a, obj + 1));
+  EXPECT_FALSE(kz::rowActiveInSolve(a, obj + 2));
+  EXPECT_FALSE(kz::rowActiveInSolve(a, obj + 3));
+  ASSERT_EQ(ar.solve(), 0);
+  // The violated row was activated; the other stays outside.
+  EXPECT_TRUE(kz::rowActiveInSolve(a, obj + 2));
+  EXPECT_FALSE(kz::rowActiveInSolve(a, obj + 3));
+  EXPECT_NEAR(ar.act(md.n), 3.0, 1e-12);
 }
 
 }  // namespace
