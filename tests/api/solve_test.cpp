@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <unistd.h>
 #include <thread>
 #include <string>
 #include <vector>
@@ -195,6 +199,34 @@ TEST(Solve, DeactivatedRowComesBackWhenViolated) {
     EXPECT_NEAR(ar.act(1), 1.0, 1e-12) << dual;
     EXPECT_NEAR(ar.act(md.n + 2), 1.0, 1e-12) << dual;
   }
+}
+
+TEST(Solve, BasisFileAfterTheLp) {
+  char dir[] = "/tmp/kzbasisXXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string stem = std::string(dir) + "/start";
+  Area ar;
+  ASSERT_EQ(ar.clp(("Basis " + stem).c_str()), 0);
+  Model md = twoPivots();
+  md.cols[1].up = 1;  // Y ends at its upper bound
+  ASSERT_EQ(ar.load(md), 0);
+  ASSERT_EQ(ar.solve(), 0);
+  ASSERT_EQ(ar.modSts, 1);
+  std::ifstream in(stem + ".bss");
+  ASSERT_TRUE(in.good());
+  std::vector<std::string> lines;
+  for (std::string l; std::getline(in, l);) {
+    while (!l.empty() && l.back() == ' ') l.pop_back();
+    lines.push_back(l);
+  }
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0].rfind("NAME", 0), 0u);
+  EXPECT_EQ(lines[1], " BC X");
+  EXPECT_EQ(lines[2], " UC Y");
+  EXPECT_EQ(lines[3], " BR R1");
+  EXPECT_EQ(lines[4], "ENDATA");
+  std::remove((stem + ".bss").c_str());
+  rmdir(dir);
 }
 
 TEST(Solve, DegenerateCyclingExampleTerminates) {
