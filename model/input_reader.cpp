@@ -307,9 +307,10 @@ int InputReader::directive(int from) {
     const int gn = e - q < kFileNameMax ? e - q : kFileNameMax;
     std::memcpy(given, line_ + q, static_cast<size_t>(gn));
     given[gn] = '\0';
-    char path[kFileNameMax + 1];
-    bool opened = inputPath(given, false, "lp", path, sizeof path) && openSource(1, path);
-    if (!opened && path[0] != '/' && src_[0]) {
+    char path[kFileNameMax + 1] = {};
+    const bool named = inputPath(given, false, "lp", path, sizeof path);
+    bool opened = named && openSource(1, path);
+    if (!opened && named && path[0] != '/' && src_[0]) {
       // Relative to the including file's folder.
       const char* outer = src_[0]->name;
       const char* slash = std::strrchr(outer, '/');

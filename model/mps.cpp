@@ -118,7 +118,10 @@ bool Reader::allocate() {
   rowKind_ = static_cast<uint32_t*>(take(maxrow * 4));
   rowMark_ = static_cast<int32_t*>(take(maxrow * 4));
   rowRange_ = static_cast<double*>(take(maxrow * 8));
-  const int keyBytes = (cnlen_ > rnlen_ ? cnlen_ : rnlen_) + 1;
+  // Keys of either kind, and the 8-character names the reader knows.
+  int keyBytes = cnlen_ > rnlen_ ? cnlen_ : rnlen_;
+  if (keyBytes < 8) keyBytes = 8;
+  ++keyBytes;
   key_ = static_cast<char*>(take(keyBytes));
   curKey_ = static_cast<char*>(take(keyBytes));
   key2_ = static_cast<char*>(take(keyBytes));

@@ -228,8 +228,13 @@ struct FileCounts {
 
 inline std::vector<std::string> splitBlanks(const std::string& s) {
   std::vector<std::string> v;
-  std::istringstream in(s);
-  for (std::string w; in >> w;) v.push_back(w);
+  size_t i = 0;
+  while (i < s.size()) {
+    while (i < s.size() && s[i] == ' ') ++i;
+    const size_t b = i;
+    while (i < s.size() && s[i] != ' ') ++i;
+    if (i > b) v.emplace_back(s, b, i - b);
+  }
   return v;
 }
 
@@ -251,8 +256,13 @@ inline FileCounts countModelFile(const std::string& text, bool fixed) {
   std::unordered_set<std::string> rows, cols;
   bool objective = false;
   std::string section, last, objectiveName;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
+  size_t at = 0;
+  std::string line;
+  while (at < text.size()) {
+    size_t e = text.find('\n', at);
+    if (e == std::string::npos) e = text.size();
+    line.assign(text, at, e - at);
+    at = e + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     for (char& ch : line)
       if (ch == '\t') ch = ' ';

@@ -214,6 +214,32 @@ TEST(MpsReader, SetSelectionReadsOnlyTheNamedSet) {
   EXPECT_EQ(std::string(area.area().opt.mpsRhs, 8), "OTHER   ");
 }
 
+TEST(MpsReader, TheObjectivePlaceholderNamedObj) {
+  MpsArea area;
+  const std::string path = tempPath("obj.mps");
+  // A constraint named OBJ ahead of the N row takes the name from row 0.
+  writeText(path, "NAME\nROWS\n L  OBJ\n N  COST\nCOLUMNS\n    X  OBJ  1  COST  2\nRHS\n    RHS  OBJ  3\nENDATA\n");
+  MpsArrays x(10, 10, 100);
+  ASSERT_EQ(x.readFree(area.block(), path), 0);
+  expectModel(x, {{"COST", 0, 0, 0}, {"OBJ", -kInf, 3, 0}}, {{"X", 0, kInf, 0, {{1, 1}, {0, 2}}}});
+  // Without an N row the objective is OBJ, without coefficients.
+  writeText(path, "ROWS\n L  C1\nCOLUMNS\n    X  C1  1\nENDATA\n");
+  ASSERT_EQ(x.readFree(area.block(), path), 0);
+  expectModel(x, {{"OBJ", 0, 0, 0}, {"C1", -kInf, 0, 0}}, {{"X", 0, kInf, 0, {{1, 1}}}});
+  unlink(path.c_str());
+}
+
+TEST(MpsReader, ShortNameLengthsTruncateNames) {
+  MpsArea area;
+  ASSERT_EQ(area.clp("Set RNLEN 2 Set CNLEN 1"), 0);
+  MpsArrays x(10, 10, 100, 0, 1, 2);
+  ASSERT_EQ(x.readFree(area.block(), mpsFixture("numbers.mps")), 0);
+  EXPECT_EQ(x.rowName(0), "OB");
+  EXPECT_EQ(x.colName(2), "Z");
+  ASSERT_EQ(x.readFree(area.block(), mpsFixture("priorities.mps")), 0);
+  EXPECT_EQ(x.row, 2);  // "KZ" is the KZ_INCRE row cut to two characters
+}
+
 TEST(MpsReader, ObjsenseSectionSetsTheSense) {
   MpsArea area;
   MpsArrays x(10, 10, 100);
