@@ -74,7 +74,7 @@ struct Reader {
   }
 
   bool read(const std::string& path) {
-    const std::string cmd = "gzip -dc '" + path + "'";
+    const std::string cmd = "gzip -dcf '" + path + "'";
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return false;
     std::string text;
