@@ -25,6 +25,7 @@ struct PrimalRun {
   int32_t feasFlip = 40;
   int32_t checks = 0;           // termination checks of this call
   int32_t devexCountdown = 1024;
+  bool devexResetDue = false;
   int32_t lastEntered = 0;
   int32_t lastFlipped = 0;
   int32_t rejectedCount = 0;

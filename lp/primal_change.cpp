@@ -121,6 +121,8 @@ void primalBasisChange(ModelArea& a, PrimalRun& P, int32_t q, int dir, const Rat
     }
     if (P.devex) L.weight[ul] = std::max(wq / (alphaR * alphaR), 1.0);
     L.d[ul] = -u;
+    // The reference framework is renewed every 1024 updates.
+    if (P.devex && --P.devexCountdown <= 0) P.devexResetDue = true;
     L.d[uq] = 0.0;
     double* y = L.y.data();
     for (int32_t t = 0; t < rn; ++t) {
@@ -140,6 +142,10 @@ void primalBasisChange(ModelArea& a, PrimalRun& P, int32_t q, int dir, const Rat
   L.x[uq] = xq;
   L.d[uq] = 0.0;
   s.kind[q] &= ~(kKindListed | kKindMarkedEntry);
+  if (P.devexResetDue) {
+    resetDevex(a, P);
+    P.devexResetDue = false;
+  }
   updateFactor(a, r);
   if (!L.refactor && L.iterations >= L.forcedFactorIteration) L.refactor = true;
 

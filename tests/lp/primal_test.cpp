@@ -99,7 +99,9 @@ TEST(Crash, StartingBasisChoice) {
   for (const Case& c : cases) {
     Area ar;
     ASSERT_EQ(ar.clp("Mute Yes"), 0);
-    if (*c.options) ASSERT_EQ(ar.clp(c.options), 0);
+    if (*c.options) {
+      ASSERT_EQ(ar.clp(c.options), 0);
+    }
     Model md;
     // Ten columns over ten equality rows: column j covers rows j and j + 1.
     for (int j = 0; j < 10; ++j) {
@@ -115,7 +117,9 @@ TEST(Crash, StartingBasisChoice) {
     ASSERT_TRUE(kz::prepareLp(a));
     ASSERT_EQ(kz::crashBasis(a), 0) << c.what;
     EXPECT_EQ(slackOnly(a), c.slack) << c.what;
-    if (c.suppliedBasic) EXPECT_NE(a.store.kind[5] & kz::kKindBasic, 0u) << c.what;
+    if (c.suppliedBasic) {
+      EXPECT_NE(a.store.kind[5] & kz::kKindBasic, 0u) << c.what;
+    }
     // The solve goes on from there to the optimum.
     ASSERT_EQ(ar.solve(), 0);
     EXPECT_EQ(ar.modSts, 1) << c.what;
@@ -162,7 +166,9 @@ TEST(Primal, ReinvertIntervalBoundsTheUpdates) {
     const int32_t interval = std::string(opt) == "Set ReInvert 3" ? 3 : 50;
     EXPECT_EQ(L.reinvert, interval) << opt;
     EXPECT_LE(L.lu.updatesSinceFactor(), interval) << opt;
-    if (interval == 3) EXPECT_GE(L.factorizations, (L.iterations - 1) / 3) << opt;
+    if (interval == 3) {
+      EXPECT_GE(L.factorizations, (L.iterations - 1) / 3) << opt;
+    }
   }
 }
 
