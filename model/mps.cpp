@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "frame/entry.h"
 #include "frame/output.h"
@@ -298,8 +299,10 @@ int32_t mpsArgumentCode(const MpsRequest& r, bool fixedEntry) {
 }
 
 int16_t readMpsFile(ModelArea& a, const MpsRequest& r, MpsSummary* summary) {
-  mps::Reader reader(a, r);
-  return reader.run(summary);
+  // The reader's line buffers and word table are some 150 K bytes: on the
+  // heap, once per read, rather than on the caller's stack.
+  auto reader = std::make_unique<mps::Reader>(a, r);
+  return reader->run(summary);
 }
 
 }  // namespace kz

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 #include <string>
 #include <tuple>
 #include <unordered_set>
@@ -226,38 +227,49 @@ struct FileCounts {
   int32_t tinyConstraintEntries = 0;  // 0 < |value| < 1e-10, in a row other than the objective
 };
 
-inline std::vector<std::string> splitBlanks(const std::string& s) {
-  std::vector<std::string> v;
+// Words of a line, as views into it.
+inline void splitBlanks(std::string_view s, std::vector<std::string_view>* out) {
+  out->clear();
   size_t i = 0;
   while (i < s.size()) {
     while (i < s.size() && s[i] == ' ') ++i;
     const size_t b = i;
     while (i < s.size() && s[i] != ' ') ++i;
-    if (i > b) v.emplace_back(s, b, i - b);
+    if (i > b) out->push_back(s.substr(b, i - b));
   }
-  return v;
 }
 
-inline double plainNumber(std::string w) {
-  for (char& c : w)
-    if (c == 'D' || c == 'd') c = 'e';
-  return std::strtod(w.c_str(), nullptr);
+inline double plainNumber(std::string_view w) {
+  char buf[64];
+  const size_t n = std::min(w.size(), sizeof buf - 1);
+  for (size_t k = 0; k < n; ++k) buf[k] = (w[k] == 'D' || w[k] == 'd') ? 'e' : w[k];
+  buf[n] = '\0';
+  return std::strtod(buf, nullptr);
 }
 
-inline std::string fixedField(const std::string& line, size_t from, size_t len) {
-  if (line.size() <= from) return "";
-  std::string f = line.substr(from, len);
-  size_t e = f.find_last_not_of(' ');
-  return e == std::string::npos ? "" : f.substr(0, e + 1);
+inline std::string_view fixedField(std::string_view line, size_t from, size_t len) {
+  if (line.size() <= from) return {};
+  std::string_view f = line.substr(from, len);
+  while (!f.empty() && f.back() == ' ') f.remove_suffix(1);
+  return f;
 }
+
+struct NameHashOf {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+using NameSet = std::unordered_set<std::string, NameHashOf, std::equal_to<>>;
 
 inline FileCounts countModelFile(const std::string& text, bool fixed) {
   FileCounts c;
-  std::unordered_set<std::string> rows, cols;
+  NameSet rows, cols;
   bool objective = false;
-  std::string section, last, objectiveName;
-  size_t at = 0;
+  std::string section, objectiveName;
+  std::string_view last;
+  std::string lastStore;
+  std::vector<std::string_view> w;
   std::string line;
+  size_t at = 0;
   while (at < text.size()) {
     size_t e = text.find('\n', at);
     if (e == std::string::npos) e = text.size();
@@ -267,46 +279,45 @@ inline FileCounts countModelFile(const std::string& text, bool fixed) {
     for (char& ch : line)
       if (ch == '\t') ch = ' ';
     if (line.empty() || line[0] == '*') continue;
+    splitBlanks(line, &w);
     if (line[0] != ' ') {
-      section = splitBlanks(line)[0];
+      section = std::string(w[0]);
       continue;
     }
-    std::vector<std::string> w = splitBlanks(line);
     if (w.empty()) continue;
     if (section == "ROWS") {
       char type = fixed ? (line[1] != ' ' ? line[1] : line[2]) : w[0][0];
-      std::string name = fixed ? fixedField(line, 4, 8) : (w.size() > 1 ? w[1] : "");
-      if (!rows.insert(name).second) continue;
+      std::string_view name = fixed ? fixedField(line, 4, 8) : (w.size() > 1 ? w[1] : std::string_view());
+      if (!rows.emplace(name).second) continue;
       ++c.rows;
       if ((type == 'N' || type == 'n') && !objective) {
         objective = true;
-        objectiveName = name;
+        objectiveName = std::string(name);
       }
     } else if (section == "COLUMNS") {
       if (line.find("'MARKER'") != std::string::npos) continue;
-      std::string name = fixed ? fixedField(line, 4, 8) : w[0];
-      if (name != last) {
+      std::string_view name = fixed ? fixedField(line, 4, 8) : w[0];
+      if (name != lastStore) {
         ++c.cols;
-        cols.insert(name);
-        last = name;
+        cols.emplace(name);
+        lastStore = std::string(name);
       }
-      std::vector<std::pair<std::string, std::string>> pairs;
-      if (fixed) {
-        pairs.push_back({fixedField(line, 14, 8), fixedField(line, 24, 12)});
-        pairs.push_back({fixedField(line, 39, 8), fixedField(line, 49, 12)});
-      } else {
-        for (size_t i = 1; i + 1 < w.size(); i += 2) pairs.push_back({w[i], w[i + 1]});
-      }
-      for (const auto& [r, v] : pairs) {
-        if (!rows.count(r)) continue;
+      auto pair = [&](std::string_view r, std::string_view v) {
+        if (rows.find(r) == rows.end()) return;
         const double x = std::fabs(plainNumber(v));
         if (x >= 1e-10) ++c.nnz;
         if (x > 0 && x < 1e-10 && r != objectiveName) ++c.tinyConstraintEntries;
+      };
+      if (fixed) {
+        pair(fixedField(line, 14, 8), fixedField(line, 24, 12));
+        pair(fixedField(line, 39, 8), fixedField(line, 49, 12));
+      } else {
+        for (size_t i = 1; i + 1 < w.size(); i += 2) pair(w[i], w[i + 1]);
       }
     } else if (section == "QUADOBJ") {
-      std::string c1 = fixed ? fixedField(line, 4, 8) : w[0];
-      std::string c2 = fixed ? fixedField(line, 14, 8) : (w.size() > 1 ? w[1] : "");
-      if (cols.count(c1) && cols.count(c2)) ++c.qp;
+      std::string_view c1 = fixed ? fixedField(line, 4, 8) : w[0];
+      std::string_view c2 = fixed ? fixedField(line, 14, 8) : (w.size() > 1 ? w[1] : std::string_view());
+      if (cols.find(c1) != cols.end() && cols.find(c2) != cols.end()) ++c.qp;
     }
   }
   if (!objective) ++c.rows;
