@@ -280,6 +280,31 @@ TEST(MpsReader, PrioritiesAndIncrementsGoToTheAttachedArrays) {
   area.area().store.attached = CallerArrays{};
 }
 
+TEST(MpsReader, NumbersAreCorrectlyRounded) {
+  // Decimal strings whose nearest double a sloppy conversion misses.
+  const std::vector<std::string> texts = {"0.1", "1e23", "1.7976931348623157e308",
+                                          "9007199254740993", "0.30000000000000004441", "123456789012345678901234",
+                                          "1.00000000000000011102230246251565404236316680908203125",
+                                          "3.0000000000000001e-12", "7.2057594037927933D16", "-.000001234567890123457"};
+  std::string body = "NAME N\nROWS\n N OBJ\nCOLUMNS\n";
+  for (size_t k = 0; k < texts.size(); ++k) body += " X" + std::to_string(k) + " OBJ " + texts[k] + "\n";
+  body += "ENDATA\n";
+  const std::string path = tempPath("round.mps");
+  writeText(path, body);
+  MpsArea area;
+  ASSERT_EQ(area.clp("Set TCTOLERA 0"), 0);  // keep the tiny ones
+  MpsArrays x(10, 20, 100);
+  ASSERT_EQ(x.readFree(area.block(), path), 0);
+  ASSERT_EQ(x.nnz, static_cast<int32_t>(texts.size()));
+  for (size_t k = 0; k < texts.size(); ++k) {
+    std::string t = texts[k];
+    for (char& c : t)
+      if (c == 'D') c = 'e';
+    EXPECT_EQ(x.a[k], std::strtod(t.c_str(), nullptr)) << texts[k];  // glibc rounds correctly
+  }
+  unlink(path.c_str());
+}
+
 TEST(MpsReader, EuropeanDecimalComma) {
   MpsArea area;
   ASSERT_EQ(area.clp("European Yes"), 0);
