@@ -111,6 +111,9 @@ struct ModelArea {
   plat::RecursiveLock lock[3];
   char moduleDir[257] = {};
   int32_t solves = 0;           // solves so far
+  // The file the MPS reader read last (device, inode): the MPS writer never
+  // overwrites it.
+  uint64_t mpsReadDev = 0, mpsReadIno = 0;
   uint32_t flags = 0;           // area flag word
   int16_t pendingKey = 0;       // key posted by KZMSGINPUT or typed into the window
   WorkPool pool;

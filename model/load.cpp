@@ -12,6 +12,7 @@
 #include "lp/internal_form.h"
 #include "lp/scale.h"
 #include "model/load.h"
+#include "model/mps.h"
 #include "model/seams.h"
 #include "model/settings.h"
 #include "model/store_ops.h"
@@ -572,7 +573,7 @@ int16_t loadQuadratic(ModelArea& a, const LoadArgs& g) {
   // 9. Listing, writers, statistics.
   if (matList(a) & 6) printModelListing(a);
   if (toRcc(a)) writeTripletFile(a);
-  if (toMps(a)) writeMpsFile(a);
+  if (toMps(a)) writeMpsFile(a, nullptr);
   if (!a.routingArea().out.quiet) printLoadStatistics(a);
 
   // 10, 11, 12.

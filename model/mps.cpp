@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+#include <sys/stat.h>
+
 #include "frame/entry.h"
 #include "frame/output.h"
 #include "model/mps_reader.h"
@@ -226,7 +228,14 @@ int16_t Reader::run(MpsSummary* summary) {
   // 2. Work memory; the file.
   releaseModelMemory(a_);
   int16_t fv = 1;
-  if (!inputPath(q_.fileName, q_.dollarEnds, "mps", path_, sizeof path_) || !in_.open(path_)) {
+  const bool opened = inputPath(q_.fileName, q_.dollarEnds, "mps", path_, sizeof path_) && in_.open(path_);
+  if (opened) {
+    struct stat st {};
+    const bool known = ::stat(path_, &st) == 0;
+    a_.mpsReadDev = known ? static_cast<uint64_t>(st.st_dev) : 0;
+    a_.mpsReadIno = known ? static_cast<uint64_t>(st.st_ino) : 0;
+  }
+  if (!opened) {
     fail(kMpsNoFile, q_.fileName, -1);
   } else if (!allocate()) {
     fail(kMpsNoMemory);

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "frame/files.h"
 #include "frame/output.h"
 #include "model/mps.h"
@@ -254,6 +256,11 @@ int Writer::write(const char* path) {
       return fail();
     std::snprintf(nameBuf_, sizeof nameBuf_, "%s", fileName(a_.files, kMpsWriteUnit));
   }
+  // The model file just read is never overwritten by the written copy.
+  struct stat st {};
+  if (a_.mpsReadIno != 0 && ::stat(nameBuf_, &st) == 0 && static_cast<uint64_t>(st.st_dev) == a_.mpsReadDev &&
+      static_cast<uint64_t>(st.st_ino) == a_.mpsReadIno)
+    return fail();
   if (fileOpen(a_.files, kMpsWriteUnit, kFileModeCreate + kFileBlockBuffered, nameBuf_) != 0) return fail();
   if (!s_.bndmin || !s_.bndmax || (s_.n > 0 && (!s_.colptr || !s_.a || !s_.rownos))) return fail();
 

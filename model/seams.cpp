@@ -18,7 +18,6 @@ bool tripletNameBlocks(const ModelArea&, const char**, const char**) { return fa
 
 void printModelListing(ModelArea&) {}
 void writeTripletFile(ModelArea&) {}
-void writeMpsFile(ModelArea&) {}
 
 bool interiorPointSetup(ModelArea&) { return true; }
 

@@ -49,9 +49,8 @@ bool tripletNameBlocks(const ModelArea& a, const char** colBlock, const char** r
 // ---- listings and writers ----
 // The equation and column listings of MatList (before the logicals exist).
 void printModelListing(ModelArea& a);
-// TORCC: the model as a triplet file; TOMPS: as an MPS file.
+// TORCC: the model as a triplet file.
 void writeTripletFile(ModelArea& a);
-void writeMpsFile(ModelArea& a);
 
 // ---- interior point ----
 // Hand the loaded model to the interior-point set-up; false when memory is short.

@@ -192,21 +192,32 @@ int main(int argc, char** argv) {
   auto t0 = std::chrono::steady_clock::now();
 
   KZOSL b;
-  std::memset(&b, 0, sizeof b);
-  b.size = sizeof b;
-  // A minimised window keeps the library's lines; the callback prints them.
-  if (KZINIT(&b, 0, 10, -2, 0) != 0) {
+  // Opens the area with the command line's options; 0 or the exit code. A
+  // failed read leaves the area in an error state, so every new read starts
+  // from a fresh area.
+  auto openArea = [&b, &options]() -> int {
+    std::memset(&b, 0, sizeof b);
+    b.size = sizeof b;
+    // A minimised window keeps the library's lines; the callback prints them.
+    if (KZINIT(&b, 0, 10, -2, 0) != 0) {
+      KZRT2(&b, onLine, nullptr);
+      printMsg(&b);
+      KZDONE(&b);
+      return kExitSolve;
+    }
     KZRT2(&b, onLine, nullptr);
-    printMsg(&b);
+    if (!options.empty() && KZCLP(&b, options.c_str()) != 0) {
+      printMsg(&b);
+      KZDONE(&b);
+      return kExitUsage;
+    }
+    return 0;
+  };
+  auto reopenArea = [&b, &openArea]() -> int {
     KZDONE(&b);
-    return kExitSolve;
-  }
-  KZRT2(&b, onLine, nullptr);
-  if (!options.empty() && KZCLP(&b, options.c_str()) != 0) {
-    printMsg(&b);
-    KZDONE(&b);
-    return kExitUsage;
-  }
+    return openArea();
+  };
+  if (const int e = openArea()) return e;
 
   Counts cnt;
   if (!countFile(model, &cnt)) {
@@ -224,7 +235,8 @@ int main(int argc, char** argv) {
   std::vector<char> names;
   int16_t fv = 1;
   const size_t room = nameRoom(options);
-  for (int attempt = 0; attempt < 8; ++attempt) {
+  bool fixed = false;
+  for (int attempt = 0; attempt < 12; ++attempt) {
     a.assign(static_cast<size_t>(maxnon), 0.0);
     rownos.assign(static_cast<size_t>(maxnon), 0);
     colptr.assign(static_cast<size_t>(maxcol) + maxrow + 2, 0);
@@ -236,21 +248,29 @@ int main(int argc, char** argv) {
     qpCoef.assign(static_cast<size_t>(maxqp), 0.0);
     // Room for names of any length the reader keeps (Set RNLEN, Set CNLEN).
     names.assign((static_cast<size_t>(maxcol) + maxrow) * room, ' ');
-    fv = KZMPSQP(&b, model, &row, &column, &nonzero, a.data(), rownos.data(), colptr.data(), bndmin.data(),
-                 bndmax.data(), status.data(), names.data(), &noqp, qp1.data(), qp2.data(), qpCoef.data(), maxqp, maxrow,
-                 maxcol, maxnon);
+    if (fixed)
+      fv = KZMPSF(&b, model, &row, &column, &nonzero, a.data(), rownos.data(), colptr.data(), bndmin.data(),
+                  bndmax.data(), status.data(), names.data(), maxrow, maxcol, maxnon);
+    else
+      fv = KZMPSQP(&b, model, &row, &column, &nonzero, a.data(), rownos.data(), colptr.data(), bndmin.data(),
+                   bndmax.data(), status.data(), names.data(), &noqp, qp1.data(), qp2.data(), qpCoef.data(), maxqp,
+                   maxrow, maxcol, maxnon);
     if (fv == 0) break;
     // The count is a guess: grow what the reader ran out of and read again.
-    if (b.rc == 301) maxrow *= 2;
-    else if (b.rc == 302) maxcol *= 2;
-    else if (b.rc == 307) maxnon *= 2;
-    else break;
-  }
-  if (fv != 0 && noqp == 0 && b.rc >= 400 && b.rc < 500) {
-    // Names with embedded blanks need the fixed-column reader.
-    std::puts("kz: reading again in fixed format");
-    fv = KZMPSF(&b, model, &row, &column, &nonzero, a.data(), rownos.data(), colptr.data(), bndmin.data(),
-                bndmax.data(), status.data(), names.data(), maxrow, maxcol, maxnon);
+    if (b.rc == 301) {
+      maxrow *= 2;
+    } else if (b.rc == 302) {
+      maxcol *= 2;
+    } else if (b.rc == 307) {
+      maxnon *= 2;
+    } else if (!fixed && noqp == 0 && b.rc >= 400 && b.rc < 500) {
+      // Names with embedded blanks need the fixed-column reader.
+      std::puts("kz: reading again in fixed format");
+      fixed = true;
+    } else {
+      break;
+    }
+    if (const int e = reopenArea()) return e;
   }
   if (fv != 0) {
     printMsg(&b);

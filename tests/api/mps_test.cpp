@@ -5,11 +5,13 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <fstream>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "capture.h"
@@ -234,3 +236,82 @@ TEST(MpsHost, CompressedFilesReadLikePlainOnes) {
 }
 
 }  // namespace
+
+// KZLOADQP with ToMPS writes the loaded model as "<FileName>.mps"; read again
+// it gives the arrays of the original file. The model file just read is never
+// overwritten by the written copy.
+TEST(MpsHost, ToMpsWritesTheLoadedModel) {
+  char tmpl[] = "/tmp/kztompsXXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::string dir = tmpl;
+  const std::string in = dir + "/markqp.mps";
+  {
+    std::ifstream src(fixture("markers_quad.mps"), std::ios::binary);
+    std::ofstream dst(in, std::ios::binary);
+    dst << src.rdbuf();
+  }
+  auto readAll = [](const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  };
+  const std::string original = readAll(in);
+
+  auto readInto = [](Host& h, Args& x, const std::string& path) {
+    x.file = path;
+    x.p[2] = (void*)x.file.c_str();
+    return x.mpsqp(&h.b);
+  };
+  Host ref;
+  Args want;
+  ASSERT_EQ(readInto(ref, want, in), 0) << ref.b.rc;
+  ASSERT_GT(want.noqp, 0);
+
+  for (const char* target : {"out", "markqp"}) {
+    SCOPED_TRACE(target);
+    Host h;
+    Capture cap(&h.b);
+    Args x;
+    ASSERT_EQ(readInto(h, x, in), 0) << h.b.rc;
+    const std::string line = "FileName " + dir + "/" + target + " ToMPS Yes";
+    ASSERT_EQ(KZCLP(&h.b, line.c_str()), 0) << h.b.rc;
+    cap.clear();
+    ASSERT_EQ(KZLOADQP(&h.b, x.row, x.col, x.a.data(), x.rownos.data(), x.colptr.data(), x.lo.data(),
+                       x.up.data(), x.status.data(), x.names.data(), x.noqp, x.q1.data(), x.q2.data(), x.qv.data()),
+              0)
+        << h.b.rc;
+    if (std::string(target) == "markqp") {
+      // The copy would replace the file it came from: nothing is written.
+      EXPECT_EQ(readAll(in), original);
+      bool warned = false;
+      for (const std::string& t : cap.texts()) warned |= t.find(in) != std::string::npos;
+      EXPECT_TRUE(warned) << "no warning names " << in;
+      continue;
+    }
+    Host back;
+    Args got;
+    ASSERT_EQ(readInto(back, got, dir + "/out.mps"), 0) << back.b.rc;
+    ASSERT_EQ(got.row, want.row);
+    ASSERT_EQ(got.col, want.col);
+    ASSERT_EQ(got.nnz, want.nnz);
+    ASSERT_EQ(got.noqp, want.noqp);
+    const size_t n = static_cast<size_t>(want.col), nz = static_cast<size_t>(want.nnz), nq = static_cast<size_t>(want.noqp);
+    const size_t items = n + static_cast<size_t>(want.row);
+    EXPECT_TRUE(std::equal(want.a.begin(), want.a.begin() + nz, got.a.begin()));
+    EXPECT_TRUE(std::equal(want.rownos.begin(), want.rownos.begin() + nz, got.rownos.begin()));
+    EXPECT_TRUE(std::equal(want.colptr.begin(), want.colptr.begin() + n + 1, got.colptr.begin()));
+    EXPECT_TRUE(std::equal(want.lo.begin(), want.lo.begin() + items, got.lo.begin()));
+    EXPECT_TRUE(std::equal(want.up.begin(), want.up.begin() + items, got.up.begin()));
+    EXPECT_TRUE(std::equal(want.status.begin(), want.status.begin() + items, got.status.begin()));
+    EXPECT_EQ(want.names, got.names);
+    // The writer lists the stored terms column by column, each pair once:
+    // compare the terms as a set.
+    auto terms = [nq](const Args& r) {
+      std::vector<std::tuple<int32_t, int32_t, double>> t;
+      for (size_t k = 0; k < nq; ++k)
+        t.emplace_back(std::min(r.q1[k], r.q2[k]), std::max(r.q1[k], r.q2[k]), r.qv[k]);
+      std::sort(t.begin(), t.end());
+      return t;
+    };
+    EXPECT_EQ(terms(want), terms(got));
+  }
+}

@@ -27,6 +27,24 @@ check "unknown option" 2 "KZCLP misspelled command line parameter." "$kz" "$src/
 check "missing file" 3 "cannot open" "$kz" "$tmp/none.mps"
 printf 'NAME X\nROWS\n N OBJ\n Q R1\nCOLUMNS\nENDATA\n' >"$tmp/bad.mps"
 check "malformed file" 3 "?? Error" "$kz" "$tmp/bad.mps"
+# Names with blanks: the free-format read fails and the fixed-format read
+# (from a fresh area) takes the file.
+cat >"$tmp/blanks.mps" <<'MPS'
+NAME          BLANK NAMES
+ROWS
+ N  COST ROW
+ G  ROW A 1
+ G  ROW B 2
+COLUMNS
+    COL 1     COST ROW  1.0            ROW A 1   1.0
+    COL 1     ROW B 2   2.0
+    COL 2     COST ROW  3.0            ROW A 1   1.0
+    COL 2     ROW B 2   1.0
+RHS
+    RHS SET   ROW A 1   2.0            ROW B 2   3.0
+ENDATA
+MPS
+check "fixed-format fallback" 0 "Objective:  2" "$kz" "$tmp/blanks.mps"
 check "help" 0 "usage: kz MODEL" "$kz" --help
 check "no model" 2 "usage: kz MODEL" "$kz"
 check "solution file" 0 "Status:     optimal" "$kz" "$src/examples/plant.mps" --solution "$tmp/sol.csv"
