@@ -6,7 +6,7 @@
 //
 // Cost: a few seconds in an optimised build (the final basis of a primal
 // solve only for the models that solve in about a second); under the
-// address sanitizer three small models with short update sequences.
+// address sanitizer four small models with short update sequences.
 // KZ_LU_NETLIB=all adds the final bases of every listed model; KZ_LU_NETLIB=
 // none skips the test; KZ_LU_NETLIB=name,name runs those models.
 #include <gtest/gtest.h>
@@ -35,11 +35,13 @@ constexpr bool kSanitized = false;
 using kz::lu::LuFactor;
 
 // Backward error allowed for a solve (the residual checks divide by the
-// size of the terms).
-constexpr double kResidualTol = 1e-9;
+// size of the terms). The worst seen is about 2e-10, after long eta files
+// on greenbea's final basis and scfxm1's crash basis; a lost or misapplied
+// eta leaves residuals near 1.
+constexpr double kResidualTol = 1e-8;
 // Agreement of the graph-search and plain solves, relative to the largest
 // entry of the result.
-constexpr double kAgreeTol = 1e-9;
+constexpr double kAgreeTol = 1e-8;
 // A replacement whose pivot is below this share of the transformed
 // column's largest entry (or below 1e-7) is skipped, as a ratio test that
 // prefers large pivots would. With random leaving positions a smaller share
@@ -68,7 +70,7 @@ struct ModelCase {
 // Models of different shapes: tiny, staircase, many columns per row,
 // badly scaled and dense bumps, large and sparse.
 const ModelCase kModels[] = {
-    {"afiro", true, true},      {"sc205", true, true},      {"ship12l", true, false}, {"25fv47", true, false},
+    {"afiro", true, true},      {"sc205", true, true},      {"ship12l", true, false}, {"25fv47", true, true},
     {"greenbea", true, false},  {"80bau3b", true, false},   {"fit2p", true, false},   {"maros-r7", true, false},
     {"pilot", false, false},    {"d2q06c", false, false},   {"pilot87", false, false}, {"degen3", false, false},
     {"dfl001", false, false},   {"scfxm1", true, true},
@@ -128,8 +130,9 @@ class Checker {
   // A random structural column that is not basic and has entries; 0 when
   // there is none.
   int32_t randomNonbasic(const std::vector<char>& basic) {
-    for (int tries = 0; tries < 64; ++tries) {
-      const int32_t j = std::uniform_int_distribution<int32_t>(1, A_.n)(rng_);
+    const int32_t j0 = std::uniform_int_distribution<int32_t>(1, A_.n)(rng_);
+    for (int32_t t = 0; t < A_.n; ++t) {
+      const int32_t j = 1 + (j0 - 1 + t) % A_.n;
       if (!basic[static_cast<size_t>(j)] && A_.entries(j) > 0) return j;
     }
     return 0;
