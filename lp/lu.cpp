@@ -65,13 +65,15 @@ void LuFactor::resize(int32_t m) {
                   &rowHead_, &rowNext_, &rowPrev_, &colHead_, &colNext_,
                   &colPrev_, &queue_, &pRow_, &qRows_, &pMark_, &seen_, &wl_,
                   &rhsIdx_, &di_, &resIdx_, &dfsMark_, &dfsStack_, &dfsPtr_,
-                  &dfsEnd_, &reach_, &listMark_})
+                  &dfsEnd_, &reach_, &listMark_, &etaPosHead_})
     v->assign(n, 0);
   for (auto* v : {&invD_, &cand_, &rowMax_, &pVal_, &w_, &rhs_, &res_, &best_,
                   &dvec_})
     v->assign(n, 0.0);
   rowMaxOk_.assign(n, 0);
   dfsStamp_ = listStamp_ = 0;
+  std::fill(etaMark_.begin(), etaMark_.end(), 0);
+  etaStamp_ = 0;
   candN_ = 0;
   mCap_ = m;
 }
@@ -944,7 +946,19 @@ void LuFactor::finish() {
     etaLen_.resize(size_t(etaCap));
     etaPos_.resize(size_t(etaCap));
     etaPiv_.resize(size_t(etaCap));
+    etaMark_.resize(size_t(etaCap), 0);
   }
+  // Nodes for the entries the eta file may take before update() asks for
+  // a factorization (and one eta of m entries beyond).
+  const int64_t nodes = std::min<int64_t>(
+      {int64_t(cap_) - lowWater_, 5 * (nnzL_ + nnzU_ + m) + m + 1,
+       (etaCap + 1) * (int64_t(m) + 1)});
+  if (int64_t(etaNodeEta_.size()) < nodes) {
+    etaNodeEta_.resize(size_t(nodes));
+    etaNodeNext_.resize(size_t(nodes));
+  }
+  std::fill_n(etaPosHead_.begin(), m + 1, -1);
+  etaByPos_ = true;
   adaptFactors();
 }
 

@@ -29,8 +29,10 @@
 // Solves exploit sparse right-hand sides: a depth-first search on the graph
 // of L (or U) finds the entries that can become nonzero when the right-hand
 // side has few nonzeros; above a density threshold the plain loops run,
-// started at the first pivot that needs work. Every solve also leaves the
-// list of nonzeros of its result.
+// started at the first pivot that needs work. Btran of a sparse vector
+// through the eta file visits only the etas that can change it, found
+// through chains of the eta entries by position that update() extends.
+// Every solve also leaves the list of nonzeros of its result.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -295,6 +297,14 @@ class LuFactor {
   int64_t etaEntries_ = 0;
   std::vector<int32_t> etaStart_, etaLen_, etaPos_;
   std::vector<double> etaPiv_;
+  // The eta entries by position, for Btran through the etas of a sparse
+  // vector: node q is the q-th entry appended since the factorization, in
+  // eta etaNodeEta_[q]; etaNodeNext_[q] is the previous node at the same
+  // position (-1 at the end of the chain); etaPosHead_[i] is the newest node
+  // at position i. Off (etaByPos_ false) when the nodes ran out.
+  std::vector<int32_t> etaNodeEta_, etaNodeNext_, etaPosHead_, etaMark_;
+  bool etaByPos_ = false;
+  int32_t etaStamp_ = 0;
   // Candidate eta: the last kept Ftran result, by position.
   bool hasCand_ = false;
   std::vector<double> cand_;

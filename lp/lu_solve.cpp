@@ -245,8 +245,53 @@ void LuFactor::btranCore(double tol, double* y, int32_t* yi, int32_t& yn) {
   const int32_t reachLim = int32_t(m * kHyperReach) + 1;
   double* w = w_.data();
 
-  // Etas backwards.
-  if (numEtas_ > 0) {
+  // Etas backwards. A sparse c visits only the etas that have an entry at
+  // one of its nonzeros or at a position an eta made nonzero on the way:
+  // the chains of the eta entries by position name them; the others would
+  // leave c as it is. Long etas (a quarter of m on average) would touch
+  // most nonzeros anyway: then, once c has filled in, or once the chains
+  // took more steps than a 32nd of the file's entries (a step through the
+  // chains costs a few entries of a sequential pass), every remaining eta
+  // is visited.
+  const int32_t etaLim = int32_t(m * kHyperStart);
+  if (numEtas_ > 0 && etaByPos_ && opt_.hypersparse && wn_ <= etaLim &&
+      4 * etaEntries_ <= int64_t(numEtas_) * m) {
+    const int32_t st = nextStamp(listMark_, listStamp_);
+    const int32_t es = nextStamp(etaMark_, etaStamp_);
+    int64_t budget = etaEntries_ / 32;
+    bool all = false;
+    auto activate = [&](int32_t i, int32_t below) {
+      for (int32_t q = etaPosHead_[i]; q >= 0; q = etaNodeNext_[q]) {
+        if (--budget < 0) {
+          all = true;
+          return;
+        }
+        const int32_t e = etaNodeEta_[q];
+        if (e < below) etaMark_[e] = es;
+      }
+    };
+    for (int32_t c = 0; c < wn_; ++c) {
+      listMark_[wl_[c]] = st;
+      if (!all) activate(wl_[c], numEtas_);
+    }
+    for (int32_t e = numEtas_ - 1; e >= 0; --e) {
+      if (!all && etaMark_[e] != es) continue;
+      const int32_t r = etaPos_[e];
+      double s = w[r];
+      for (int32_t p = etaStart_[e] + 1, end = etaStart_[e] + etaLen_[e];
+           p < end; ++p)
+        s -= av_[p] * w[ai_[p]];
+      s /= etaPiv_[e];
+      if (std::fabs(s) < tol) s = 0.0;
+      if (s != 0.0 && listMark_[r] != st) {
+        listMark_[r] = st;
+        wl_[wn_++] = r;
+        if (wn_ > etaLim) all = true;
+        else if (!all) activate(r, e);
+      }
+      w[r] = s;
+    }
+  } else if (numEtas_ > 0) {
     const int32_t st = nextStamp(listMark_, listStamp_);
     for (int32_t c = 0; c < wn_; ++c) listMark_[wl_[c]] = st;
     for (int32_t e = numEtas_ - 1; e >= 0; --e) {
@@ -702,6 +747,19 @@ int LuFactor::update(int32_t r) {
   }
   candN_ = 0;
   hasCand_ = false;
+  if (etaByPos_) {
+    if (etaEntries_ + len > int64_t(etaNodeEta_.size())) {
+      etaByPos_ = false;
+    } else {
+      int32_t q = int32_t(etaEntries_);
+      for (int32_t e = s; e < s + len; ++e, ++q) {
+        const int32_t i = ai_[e];
+        etaNodeEta_[q] = numEtas_;
+        etaNodeNext_[q] = etaPosHead_[i];
+        etaPosHead_[i] = q;
+      }
+    }
+  }
   etaStart_[numEtas_] = s;
   etaLen_[numEtas_] = len;
   etaPos_[numEtas_] = r;

@@ -588,6 +588,73 @@ TEST(LuSparse, IndexedSolvesMatchDense) {
   expectListExact(ys, idx.data(), n);
 }
 
+// Btran of unit vectors through a growing eta file: the sparse path (which
+// visits only the etas that can change the vector) agrees with the plain
+// loops, also once the file holds more entries than the by-position chains
+// have room for (updates go on after the kernel asked for a factorization).
+TEST(LuSparse, UnitBtranThroughEtasMatchesPlainLoops) {
+  Gen gen(23);
+  const int32_t m = 300;
+  TestBasis b = gen.basis(m, 0.8, 2, 5);
+  Work wh(400 * (nnzOf(b) + m)), wp(400 * (nnzOf(b) + m));
+  LuFactor hyper, plain;
+  LuOptions o;
+  o.reInvert = 1000;
+  hyper.setOptions(o);
+  o.hypersparse = false;
+  plain.setOptions(o);
+  ASSERT_EQ(hyper.factorize(m, b, wh.area()), kLuOk);
+  ASSERT_EQ(plain.factorize(m, b, wp.area()), kLuOk);
+  const int64_t chainRoom = 5 * (hyper.nnzL() + hyper.nnzU() + m) + m + 1;
+  std::vector<double> x(m + 1), xp(m + 1);
+  std::vector<int32_t> idx(m), idxp(m);
+  int updates = 0;
+  double worst = 0.0;
+  for (int step = 0; step < 900 && hyper.etaEntries() <= 2 * chainRoom; ++step) {
+    std::vector<int32_t> r;
+    std::vector<double> v;
+    gen.column(m, gen.pick(1, m), gen.pick(2, 5), r, v);
+    int32_t n = 0, np = 0;
+    ASSERT_TRUE(hyper.ftranColumn(r.data(), v.data(), int32_t(r.size()), x.data(), idx.data(), n));
+    ASSERT_TRUE(plain.ftranColumn(r.data(), v.data(), int32_t(r.size()), xp.data(), idxp.data(), np));
+    double amax = 0;
+    for (int32_t t = 0; t < n; ++t) amax = std::max(amax, std::fabs(x[idx[t]]));
+    int32_t leave = 0;
+    for (int32_t t = 0; t < n && !leave; ++t)
+      if (std::fabs(x[idx[t]]) >= 0.5 * amax) leave = idx[t];
+    for (int32_t t = 0; t < n; ++t) x[idx[t]] = 0.0;
+    for (int32_t t = 0; t < np; ++t) xp[idxp[t]] = 0.0;
+    if (!leave) continue;
+    const int uh = hyper.update(leave), up = plain.update(leave);
+    ASSERT_EQ(uh, up) << "step " << step;
+    if (uh == kLuUpdateRejected) break;
+    b.set(leave, r, v);
+    ++updates;
+    for (int k = 0; k < 3; ++k) {
+      const int32_t p = gen.pick(1, m);
+      std::vector<double> y(m + 1), yp(m + 1), c(m + 1);
+      y[p] = yp[p] = c[p] = 1.0;
+      int32_t yn = 1, ypn = 1;
+      std::vector<int32_t> yi(m, 0), ypi(m, 0);
+      yi[0] = ypi[0] = p;
+      ASSERT_TRUE(hyper.btran(y.data(), yi.data(), yn));
+      ASSERT_TRUE(plain.btran(yp.data(), ypi.data(), ypn));
+      double big = 1.0, diff = 0.0;
+      for (int32_t i = 1; i <= m; ++i) {
+        big = std::max(big, std::fabs(y[i]));
+        diff = std::max(diff, std::fabs(y[i] - yp[i]));
+      }
+      worst = std::max(worst, diff / big);
+      EXPECT_LE(diff / big, 1e-12) << "step " << step << " e_" << p;
+      expectListExact(y, yi.data(), yn);
+      EXPECT_LT(btranResidual(m, b, y.data(), c.data()), 1e-9) << "step " << step << " e_" << p;
+    }
+    if (::testing::Test::HasFailure()) break;
+  }
+  EXPECT_GT(hyper.etaEntries(), chainRoom) << "the chains never ran out";
+  EXPECT_GT(updates, 100);
+}
+
 // ---------------------------------------------------------------------------
 // Refinement.
 TEST(LuRefine, WellConditionedFtranStopsAfterTheFirstCheck) {
