@@ -307,7 +307,8 @@ int16_t primalSimplex(ModelArea& a) {
     if (L.stall > L.degenLimit) {
       ++L.degenLevel;
       L.stall = 0;
-      if (L.degenLevel > 1 && !L.perturbed) perturbBounds(a);
+      // Perturbation once the level has risen above 4.
+      if (L.degenLevel > 4 && !L.perturbed) perturbBounds(a);
     }
     if (pushRing(L, leaving, q)) {
       if (!P.cycleSeen) {

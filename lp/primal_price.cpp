@@ -72,7 +72,7 @@ int32_t countInfeasibilities(ModelArea& a, PrimalRun& P, double tol) {
   if (count > 0 && (mx < 16.0 * tol || sum < P.sumInfAccept)) {
     for (int32_t p = 1; p <= L.ma; ++p)
       L.flag[static_cast<size_t>(L.head[static_cast<size_t>(p)])] &= static_cast<uint8_t>(~kLpCountedInfeasible);
-    L.sumInf = sum;
+    L.sumInf = 0.0;  // a point that counts as feasible has no infeasibility sum
     count = 0;
   } else {
     L.sumInf = sum;
@@ -126,7 +126,11 @@ int32_t priceDevex(ModelArea& a, PrimalRun& P) {
     int32_t best = 0;
     double bestScore = 0.0, sum = 0.0;
     int32_t count = 0;
+    const double* d = L.d.data();
     for (const int32_t k : L.vars) {
+      // Basic variables carry d = 0: the cost test first spares the flag
+      // and bound loads of most of them.
+      if (!(std::fabs(d[k]) > tol)) continue;
       if (excludedFromPricing(s, L, k)) continue;
       const double t = orientedCost(s, L, k);
       if (!(t < -tol)) continue;
