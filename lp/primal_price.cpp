@@ -127,17 +127,25 @@ int32_t priceDevex(ModelArea& a, PrimalRun& P) {
     double bestScore = 0.0, sum = 0.0;
     int32_t count = 0;
     const double* d = L.d.data();
+    const double* lo = L.lower.data();
+    const double* up = L.upper.data();
+    const double* w = L.weight.data();
+    const uint32_t* kind = s.kind;
     for (const int32_t k : L.vars) {
-      // Basic variables carry d = 0: the cost test first spares the flag
-      // and bound loads of most of them.
-      if (!(std::fabs(d[k]) > tol)) continue;
-      if (excludedFromPricing(s, L, k)) continue;
-      const double t = orientedCost(s, L, k);
-      if (!(t < -tol)) continue;
+      // Basic variables carry d = 0 and most others the favourable sign:
+      // the cost and the kind word decide before any bound is loaded.
+      const double dk = d[k];
+      if (!(std::fabs(dk) > tol)) continue;
+      const uint32_t kd = kind[k];
+      if (kd & kExcludedKinds) continue;
+      const double t = (kd & kKindAtUpper) ? -dk : dk;
+      const bool isFree = lo[k] <= -kInf && up[k] >= kInf;
+      if (!(t < -tol) && !isFree) continue;
+      if (up[k] - lo[k] <= 0.0) continue;
       ++count;
-      sum -= t;
-      double score = t * t / L.weight[static_cast<size_t>(k)];
-      if (L.lower[static_cast<size_t>(k)] <= -kInf) score *= 4.0;  // free variables first
+      sum += std::fabs(dk);
+      double score = dk * dk / w[k];
+      if (isFree) score *= 4.0;  // free variables first
       if (score > bestScore) {
         bestScore = score;
         best = k;
