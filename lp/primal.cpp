@@ -116,6 +116,9 @@ int16_t primalSimplex(ModelArea& a) {
   if (P.devex) resetDevex(a, P);
   if (!L.refactor && L.lu.valid()) recomputeBasicValues(a);
   L.yValid = L.dValid = false;
+  // Perturbation from the start when PERTURBA is set, on the first basis
+  // that has factors.
+  bool perturbPending = a.opt.perturbNonZero != 0 && a.opt.perturb > 0.0;
   const int32_t iterLimit = a.opt.iterations;
   bool previousPhase1 = false;
   bool first = true;
@@ -141,6 +144,10 @@ int16_t primalSimplex(ModelArea& a) {
         P.rejectedCount = 0;
       }
       if (L.factorizations % 8 == 0) L.rejPivot = P.savedRej;
+    }
+    if (perturbPending && L.lu.valid()) {
+      perturbPending = false;
+      perturbBounds(a);
     }
     // 3, 4, 6. Infeasibilities, phase, costs and prices.
     if (!L.yValid || (P.fullPricing && !L.dValid)) {

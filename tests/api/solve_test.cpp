@@ -280,6 +280,26 @@ TEST(Solve, DegenerateCyclingExampleTerminates) {
   }
 }
 
+// A perturbation asked for with PERTURBA (fixed or pseudo-random size) is
+// taken out again before the optimum is reported.
+TEST(Solve, PerturbationLeavesNoTrace) {
+  for (const char* size : {"Set PERTURBA 0.001", "Set PERTURBA -0.001"}) {
+    Area ar;
+    ASSERT_EQ(ar.clp("Set DualSimplex No Set Crash 3"), 0);
+    ASSERT_EQ(ar.clp(size), 0);
+    Model md = beale();
+    ASSERT_EQ(ar.load(md), 0);
+    EXPECT_EQ(ar.solve(), 0);
+    EXPECT_EQ(ar.modSts, 1) << size;
+    EXPECT_NEAR(ar.act(md.n), -1.25, 1e-12) << size;
+    EXPECT_NEAR(ar.act(0), 1.0, 1e-12) << size;
+    EXPECT_NEAR(ar.act(2), 1.0, 1e-12) << size;
+    const lpfix::Residuals r = lpfix::checkSolution(ar, md);
+    EXPECT_LT(r.primal, 1e-12) << size;
+    EXPECT_LT(r.sign, 1e-12) << size;
+  }
+}
+
 // Duals and reduced costs in the caller's sense: the change of the
 // objective per unit of right-hand side, and c - A'y.
 TEST(Solve, DualSignConventions) {
