@@ -244,11 +244,16 @@ int16_t primalSimplex(ModelArea& a) {
       }
       L.d[static_cast<size_t>(q)] = dq0;
       if (dir * dq0 >= -L.tolDual * 0.5) {
-        // Not attractive on a fresh look: price again.
+        // Not attractive on a fresh look: the maintained reduced costs have
+        // drifted from the factors. Price again on fresh factors; on fresh
+        // factors the candidate is rejected. (Repricing on the old factors
+        // alone picks the same candidate again and again.)
         L.yValid = L.dValid = false;
         if (fresh) {
           s.kind[q] |= kKindRejected;
           ++P.rejectedCount;
+        } else {
+          L.refactor = true;
         }
         continue;
       }
