@@ -116,6 +116,9 @@ int16_t primalSimplex(ModelArea& a) {
   if (P.devex) resetDevex(a, P);
   if (!L.refactor && L.lu.valid()) recomputeBasicValues(a);
   L.yValid = L.dValid = false;
+  // Perturbation from the start when PERTURBA is set, on the first basis
+  // that has factors.
+  bool perturbPending = a.opt.perturbNonZero != 0 && a.opt.perturb > 0.0;
   const int32_t iterLimit = a.opt.iterations;
   bool previousPhase1 = false;
   bool first = true;
@@ -141,6 +144,10 @@ int16_t primalSimplex(ModelArea& a) {
         P.rejectedCount = 0;
       }
       if (L.factorizations % 8 == 0) L.rejPivot = P.savedRej;
+    }
+    if (perturbPending && L.lu.valid()) {
+      perturbPending = false;
+      perturbBounds(a);
     }
     // 3, 4, 6. Infeasibilities, phase, costs and prices.
     if (!L.yValid || (P.fullPricing && !L.dValid)) {
@@ -237,11 +244,16 @@ int16_t primalSimplex(ModelArea& a) {
       }
       L.d[static_cast<size_t>(q)] = dq0;
       if (dir * dq0 >= -L.tolDual * 0.5) {
-        // Not attractive on a fresh look: price again.
+        // Not attractive on a fresh look: the maintained reduced costs have
+        // drifted from the factors. Price again on fresh factors; on fresh
+        // factors the candidate is rejected. (Repricing on the old factors
+        // alone picks the same candidate again and again.)
         L.yValid = L.dValid = false;
         if (fresh) {
           s.kind[q] |= kKindRejected;
           ++P.rejectedCount;
+        } else {
+          L.refactor = true;
         }
         continue;
       }
@@ -307,7 +319,8 @@ int16_t primalSimplex(ModelArea& a) {
     if (L.stall > L.degenLimit) {
       ++L.degenLevel;
       L.stall = 0;
-      if (L.degenLevel > 1 && !L.perturbed) perturbBounds(a);
+      // Perturbation once the level has risen above 4.
+      if (L.degenLevel > 4 && !L.perturbed) perturbBounds(a);
     }
     if (pushRing(L, leaving, q)) {
       if (!P.cycleSeen) {

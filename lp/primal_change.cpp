@@ -10,12 +10,122 @@ namespace kz {
 namespace {
 
 constexpr double kInf = 1e300;
+constexpr double kTiny = 2.220446049250313e-16;
 
 // Whether a basic variable's feasibility mark disagrees with its value.
 bool markChanged(const LpState& L, size_t k, double tol) {
   const double xv = L.x[k];
   const bool inf = xv < L.lower[k] - tol || xv > L.upper[k] + tol;
   return inf != ((L.flag[k] & kLpCountedInfeasible) != 0);
+}
+
+// The pivot row of basis position r from rho (Btran of e_r, by LU row):
+// alpha_rj for the nonbasic variables, in L.prow with its nonzeros listed in
+// L.prowIdx; entries of magnitude at most 2^-52 are left out. Row by row
+// from the row-wise copy, or one dot product per nonbasic column when rho
+// is dense enough that the rows would cost more than the columns.
+int32_t pivotRow(ModelArea& a) {
+  LpState& L = *a.lp;
+  const double* rho = L.rho.data();
+  double* prow = L.prow.data();
+  const int32_t rn = L.rhoN;
+  int64_t rowWork = 0;
+  for (int32_t t = 0; t < rn; ++t) {
+    const int32_t i = L.rhoIdx[static_cast<size_t>(t)];
+    rowWork += L.rStart[static_cast<size_t>(i) + 1] - L.rStart[static_cast<size_t>(i)];
+  }
+  int32_t pn = 0;
+  const int64_t allWork = L.cStart[static_cast<size_t>(L.total) + 1];
+  if (rowWork * 2 > allWork) {
+    for (const int32_t j : L.vars) {
+      if (L.posOf[static_cast<size_t>(j)] != 0) continue;
+      const double v = columnDot(L, j, rho);
+      if (std::fabs(v) <= kTiny) continue;
+      prow[j] = v;
+      L.prowIdx[static_cast<size_t>(pn++)] = j;
+    }
+  } else {
+    for (int32_t t = 0; t < rn; ++t) {
+      const int32_t i = L.rhoIdx[static_cast<size_t>(t)];
+      const double ri = rho[i];
+      if (ri == 0.0) continue;
+      for (int32_t p = L.rStart[static_cast<size_t>(i)]; p < L.rStart[static_cast<size_t>(i) + 1]; ++p) {
+        const int32_t j = L.rCol[static_cast<size_t>(p)];
+        if (L.posOf[static_cast<size_t>(j)] != 0) continue;
+        if (prow[j] == 0.0) L.prowIdx[static_cast<size_t>(pn++)] = j;
+        prow[j] += ri * L.rVal[static_cast<size_t>(p)];
+        if (prow[j] == 0.0) prow[j] = 1e-300;  // keep it listed
+      }
+    }
+    int32_t keep = 0;
+    for (int32_t t = 0; t < pn; ++t) {
+      const int32_t j = L.prowIdx[static_cast<size_t>(t)];
+      if (std::fabs(prow[j]) <= kTiny) {
+        prow[j] = 0.0;
+        continue;
+      }
+      L.prowIdx[static_cast<size_t>(keep++)] = j;
+    }
+    pn = keep;
+  }
+  L.prowN = pn;
+  return pn;
+}
+
+// The reference-framework weight update of a pivot: entering q at
+// position r (column in L.col), leaving l, pivot row in L.prow.
+void devexWeights(ModelArea& a, PrimalRun& P, int32_t q, int32_t l, int32_t r, int32_t pn) {
+  LpState& L = *a.lp;
+  ModelStore& s = a.store;
+  const double* col = L.col.data();
+  const double alphaR = col[r];
+  const size_t uq = static_cast<size_t>(q), ul = static_cast<size_t>(l);
+  const bool qIn = (L.flag[uq] & kLpFramework) != 0;
+  const bool lIn = (L.flag[ul] & kLpFramework) != 0;
+  // v: the framework part of the entering column without the pivot row;
+  // tau: its Btran.
+  double* tau = L.tmp2.data();
+  double v = 0.0;
+  bool anyTau = false;
+  for (int32_t t = 0; t < L.colN; ++t) {
+    const int32_t p = L.colIdx[static_cast<size_t>(t)];
+    if (p == r || p == 0) continue;
+    if (!(L.flag[static_cast<size_t>(L.head[static_cast<size_t>(p)])] & kLpFramework)) continue;
+    const double al = col[p];
+    v += al * al;
+    tau[p] = al;
+    anyTau = true;
+  }
+  int32_t tn = 0;
+  const int32_t* ti = nullptr;
+  if (anyTau) {
+    L.lu.btran(tau, 0);
+    tn = L.lu.resultCount();
+    ti = L.lu.resultIndex();
+  }
+  const double tolP = L.tolPrimal;
+  const double* prow = L.prow.data();
+  for (int32_t t = 0; t < pn; ++t) {
+    const int32_t j = L.prowIdx[static_cast<size_t>(t)];
+    const size_t uj = static_cast<size_t>(j);
+    if (j == q || excludedFromPricing(s, L, j)) continue;
+    const double arj = prow[j];
+    const double g = arj / alphaR;
+    double w = L.weight[uj];
+    if (lIn) w -= arj * arj;
+    w += g * (v * g - 2.0 * (anyTau ? columnDot(L, j, tau) : 0.0));
+    if (qIn) w += g * g;
+    L.weight[uj] = w < tolP ? 1.0 : w;
+  }
+  double wl = ((qIn ? 1.0 : 0.0) + v) / (alphaR * alphaR) + (lIn ? 1.0 : 0.0);
+  if (wl < 1000.0 * tolP) {
+    wl += 2.0;
+    if (L.iterations - L.lastFactorIteration > 25) L.refactor = true;
+  }
+  L.weight[ul] = wl;
+  if (anyTau)
+    for (int32_t t = 0; t < tn; ++t) tau[ti[t]] = 0.0;
+  (void)P;
 }
 
 }  // namespace
@@ -83,57 +193,51 @@ void primalBasisChange(ModelArea& a, PrimalRun& P, int32_t q, int dir, const Rat
 
   // 2. Pivot row, weights, reduced costs and multipliers.
   const bool update = L.dValid && L.yValid && P.fullPricing && rr.breakpoints < 2 && !(P.phase1 && changed);
-  if (update) {
+  if (update || P.devex) {
     double* rho = L.rho.data();
     rho[r] = 1.0;
     L.rhoIdx[0] = r;
     int32_t rn = 1;
     L.lu.btran(rho, L.rhoIdx.data(), rn, a.opt.simplexRefine);
     L.rhoN = rn;
+    const int32_t pn = pivotRow(a);
     double* prow = L.prow.data();
-    int32_t pn = 0;
-    for (int32_t t = 0; t < rn; ++t) {
-      const int32_t i = L.rhoIdx[static_cast<size_t>(t)];
-      const double ri = rho[i];
-      if (ri == 0.0) continue;
-      for (int32_t p = L.rStart[static_cast<size_t>(i)]; p < L.rStart[static_cast<size_t>(i) + 1]; ++p) {
-        const int32_t j = L.rCol[static_cast<size_t>(p)];
-        if (L.posOf[static_cast<size_t>(j)] != 0) continue;
-        if (prow[j] == 0.0) L.prowIdx[static_cast<size_t>(pn++)] = j;
-        prow[j] += ri * L.rVal[static_cast<size_t>(p)];
-        if (prow[j] == 0.0) prow[j] = 1e-300;  // keep it listed
-      }
-    }
     const double dq = L.d[uq];
     const double u = dq / alphaR;
-    const double wq = std::max(L.weight[uq], 1.0);
-    for (int32_t t = 0; t < pn; ++t) {
-      const size_t j = static_cast<size_t>(L.prowIdx[static_cast<size_t>(t)]);
-      const double arj = prow[j];
-      prow[j] = 0.0;
-      if (j == uq || std::fabs(arj) <= 2.220446049250313e-16) continue;
-      if (P.devex) {
-        const double g = arj / alphaR;
-        const double w = g * g * wq;
-        if (w > L.weight[j]) L.weight[j] = w;
+    if (P.devex) {
+      // The reference framework is renewed when the countdown has run out.
+      const bool reset = P.devexCountdown <= 0 || P.devexResetDue;
+      --P.devexCountdown;
+      if (reset) {
+        resetDevex(a, P);
+        P.devexResetDue = false;
       }
-      if (std::fabs(u) > L.tolEntry) L.d[j] -= u * arj;
+      devexWeights(a, P, q, l, r, pn);
     }
-    if (P.devex) L.weight[ul] = std::max(wq / (alphaR * alphaR), 1.0);
-    L.d[ul] = -u;
-    // The reference framework is renewed every 1024 updates.
-    if (P.devex && --P.devexCountdown <= 0) P.devexResetDue = true;
-    L.d[uq] = 0.0;
-    double* y = L.y.data();
-    for (int32_t t = 0; t < rn; ++t) {
-      const int32_t i = L.rhoIdx[static_cast<size_t>(t)];
-      y[i] += u * rho[i];
-      rho[i] = 0.0;
+    if (update) {
+      if (std::fabs(u) > L.tolEntry) {
+        for (int32_t t = 0; t < pn; ++t) {
+          const size_t j = static_cast<size_t>(L.prowIdx[static_cast<size_t>(t)]);
+          if (j == uq) continue;
+          L.d[j] -= u * prow[j];
+        }
+      }
+      L.d[ul] = -u;
+      L.d[uq] = 0.0;
+      double* y = L.y.data();
+      for (int32_t t = 0; t < rn; ++t) {
+        const int32_t i = L.rhoIdx[static_cast<size_t>(t)];
+        y[i] += u * rho[i];
+      }
+    } else {
+      L.yValid = L.dValid = false;
     }
+    for (int32_t t = 0; t < pn; ++t) prow[L.prowIdx[static_cast<size_t>(t)]] = 0.0;
+    L.prowN = 0;
+    for (int32_t t = 0; t < rn; ++t) rho[L.rhoIdx[static_cast<size_t>(t)]] = 0.0;
     L.rhoN = 0;
   } else {
     L.yValid = L.dValid = false;
-    if (P.devex) L.weight[ul] = std::max(L.weight[uq] / (alphaR * alphaR), 1.0);
   }
 
   // 3. Header and factors.
@@ -142,10 +246,6 @@ void primalBasisChange(ModelArea& a, PrimalRun& P, int32_t q, int dir, const Rat
   L.x[uq] = xq;
   L.d[uq] = 0.0;
   s.kind[q] &= ~(kKindListed | kKindMarkedEntry);
-  if (P.devexResetDue) {
-    resetDevex(a, P);
-    P.devexResetDue = false;
-  }
   updateFactor(a, r);
   if (!L.refactor && L.iterations >= L.forcedFactorIteration) L.refactor = true;
 

@@ -72,7 +72,7 @@ int32_t countInfeasibilities(ModelArea& a, PrimalRun& P, double tol) {
   if (count > 0 && (mx < 16.0 * tol || sum < P.sumInfAccept)) {
     for (int32_t p = 1; p <= L.ma; ++p)
       L.flag[static_cast<size_t>(L.head[static_cast<size_t>(p)])] &= static_cast<uint8_t>(~kLpCountedInfeasible);
-    L.sumInf = sum;
+    L.sumInf = 0.0;  // a point that counts as feasible has no infeasibility sum
     count = 0;
   } else {
     L.sumInf = sum;
@@ -126,14 +126,26 @@ int32_t priceDevex(ModelArea& a, PrimalRun& P) {
     int32_t best = 0;
     double bestScore = 0.0, sum = 0.0;
     int32_t count = 0;
+    const double* d = L.d.data();
+    const double* lo = L.lower.data();
+    const double* up = L.upper.data();
+    const double* w = L.weight.data();
+    const uint32_t* kind = s.kind;
     for (const int32_t k : L.vars) {
-      if (excludedFromPricing(s, L, k)) continue;
-      const double t = orientedCost(s, L, k);
-      if (!(t < -tol)) continue;
+      // Basic variables carry d = 0 and most others the favourable sign:
+      // the cost and the kind word decide before any bound is loaded.
+      const double dk = d[k];
+      if (!(std::fabs(dk) > tol)) continue;
+      const uint32_t kd = kind[k];
+      if (kd & kExcludedKinds) continue;
+      const double t = (kd & kKindAtUpper) ? -dk : dk;
+      const bool isFree = lo[k] <= -kInf && up[k] >= kInf;
+      if (!(t < -tol) && !isFree) continue;
+      if (up[k] - lo[k] <= 0.0) continue;
       ++count;
-      sum -= t;
-      double score = t * t / L.weight[static_cast<size_t>(k)];
-      if (L.lower[static_cast<size_t>(k)] <= -kInf) score *= 4.0;  // free variables first
+      sum += std::fabs(dk);
+      double score = dk * dk / w[k];
+      if (isFree) score *= 4.0;  // free variables first
       if (score > bestScore) {
         bestScore = score;
         best = k;

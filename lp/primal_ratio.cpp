@@ -177,11 +177,19 @@ void perturbBounds(ModelArea& a) {
   L.savedLower = L.lower;
   L.savedUpper = L.upper;
   const double base = std::max(L.tolPrimal, 1e-9);
+  // PERTURBA names the size: the value itself, or a pseudo-random multiple
+  // of it when it was given negative.
+  const bool given = a.opt.perturbNonZero != 0 && a.opt.perturb > 0.0;
+  const bool randomSize = a.opt.perturbSign == 0;
+  auto offset = [&](double bound, double r) {
+    if (given) return randomSize ? a.opt.perturb * r : a.opt.perturb;
+    return base * (10.0 + 90.0 * r) * (1.0 + std::fabs(bound) * 1e-4);
+  };
   for (int32_t p = 1; p <= L.ma; ++p) {
     const size_t k = static_cast<size_t>(L.head[static_cast<size_t>(p)]);
     const double r1 = drawRandom() / 32767.0, r2 = drawRandom() / 32767.0;
-    if (L.lower[k] > -kInf) L.lower[k] -= base * (10.0 + 90.0 * r1) * (1.0 + std::fabs(L.lower[k]) * 1e-4);
-    if (L.upper[k] < kInf) L.upper[k] += base * (10.0 + 90.0 * r2) * (1.0 + std::fabs(L.upper[k]) * 1e-4);
+    if (L.lower[k] > -kInf) L.lower[k] -= offset(L.lower[k], r1);
+    if (L.upper[k] < kInf) L.upper[k] += offset(L.upper[k], r2);
   }
   L.perturbed = true;
 }

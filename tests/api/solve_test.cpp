@@ -91,23 +91,58 @@ TEST(Solve, SlackBasisOptimal) {
   }
 }
 
-TEST(Solve, FreeColumnUnbounded) {
-  Model md;
-  md.cols = {{"X1", -kInf, kInf, {{0, 1.0}}}, {"X2", 0, kInf, {{0, 1.0}, {1, 1.0}}}};
-  md.rows = {{"R1", -kInf, 5}};
-  Area ar;
-  Capture cap(ar.b());
-  ASSERT_EQ(ar.clp("Set DualSimplex No"), 0);
-  ASSERT_EQ(ar.load(md), 0);
-  EXPECT_EQ(ar.solve(), 0);
-  EXPECT_EQ(ar.modSts, 3);
-  EXPECT_EQ(ar.solSts, 1);
-  EXPECT_TRUE(hasLine(cap, "U N B O U N D E D   V A R I A B L E: X1")) << linesOf(cap);
-  EXPECT_FALSE(hasLine(cap, "---> OBJ:"));
-  EXPECT_EQ(ar.act(0), 1e23);
-  int32_t st = 0;
-  EXPECT_EQ(KZVAR(ar.b(), 0, nullptr, 0, nullptr, nullptr, &st, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
-  EXPECT_EQ(st & 0x4800, 0x4800);
+TEST(Solve, UnboundedNamesTheVariable) {
+  struct Case {
+    const char* what;
+    bool maximize;
+    std::vector<Model::Col> cols;
+    std::vector<Model::Row> rows;
+    int32_t item;  // caller index of the unbounded column
+    const char* name;
+  };
+  const Case cases[] = {
+      {"free column, no row", false,
+       {{"X1", -kInf, kInf, {{0, 1.0}}}, {"X2", 0, kInf, {{0, 1.0}, {1, 1.0}}}},
+       {{"R1", -kInf, 5}},
+       0,
+       "X1"},
+      // Raising X only loosens R1; found in phase 2 after no pivot.
+      {"bounded-below column, row loosens", true,
+       {{"X", 0, kInf, {{0, 1.0}, {1, -1.0}}}, {"Y", 0, 4, {{0, 1.0}, {1, 1.0}}}},
+       {{"R1", -kInf, 3}},
+       0,
+       "X"},
+      // The ray appears after a pivot: X blocks on R1, then Y drags X along.
+      {"ray after a pivot", false,
+       {{"X", 0, kInf, {{0, -1.0}, {1, 1.0}}}, {"Y", 0, kInf, {{1, -1.0}}}},
+       {{"R1", -kInf, 5}},
+       1,
+       "Y"},
+  };
+  for (const Case& c : cases) {
+    for (const char* dual : {"Set DualSimplex No", "Set DualSimplex Yes"}) {
+      Model md;
+      md.maximize = c.maximize;
+      md.cols = c.cols;
+      md.rows = c.rows;
+      Area ar;
+      Capture cap(ar.b());
+      ASSERT_EQ(ar.clp(dual), 0);
+      ASSERT_EQ(ar.clp("Set Crash 3"), 0);
+      ASSERT_EQ(ar.load(md), 0);
+      EXPECT_EQ(ar.solve(), 0);
+      EXPECT_EQ(ar.modSts, 3) << c.what << ", " << dual;
+      EXPECT_EQ(ar.solSts, 1) << c.what << ", " << dual;
+      EXPECT_TRUE(hasLine(cap, std::string("U N B O U N D E D   V A R I A B L E: ") + c.name))
+          << c.what << ", " << dual << "\n" << linesOf(cap);
+      EXPECT_FALSE(hasLine(cap, "---> OBJ:")) << c.what;
+      EXPECT_EQ(ar.act(c.item), 1e23) << c.what;
+      int32_t st = 0;
+      EXPECT_EQ(KZVAR(ar.b(), c.item, nullptr, 0, nullptr, nullptr, &st, nullptr, nullptr, nullptr, nullptr, nullptr),
+                0);
+      EXPECT_EQ(st & 0x4800, 0x4800) << c.what;
+    }
+  }
 }
 
 TEST(Solve, InfeasibleStatusBannerAndHints) {
@@ -156,6 +191,7 @@ TEST(Solve, IterationAndTimeLimits) {
       {"Set Iterations 1", false, 7, 2, "I T E R A T I O N   L I M I T   E X C E E D E D"},
       {"Set Iterations 1 Set Crash 3", true, 6, 2, "I T E R A T I O N   L I M I T   E X C E E D E D"},
       {"Set TimeLimit 0", false, 7, 3, "T I M E   L I M I T   E X C E E D E D"},
+      {"Set TimeLimit 0 Set Crash 3", true, 6, 3, "T I M E   L I M I T   E X C E E D E D"},
   };
   for (const Case& c : cases) {
     Area ar;
@@ -241,6 +277,26 @@ TEST(Solve, DegenerateCyclingExampleTerminates) {
     EXPECT_NEAR(ar.act(md.n), -1.25, 1e-12) << pricing;
     EXPECT_NEAR(ar.act(0), 1.0, 1e-12);
     EXPECT_NEAR(ar.act(2), 1.0, 1e-12);
+  }
+}
+
+// A perturbation asked for with PERTURBA (fixed or pseudo-random size) is
+// taken out again before the optimum is reported.
+TEST(Solve, PerturbationLeavesNoTrace) {
+  for (const char* size : {"Set PERTURBA 0.001", "Set PERTURBA -0.001"}) {
+    Area ar;
+    ASSERT_EQ(ar.clp("Set DualSimplex No Set Crash 3"), 0);
+    ASSERT_EQ(ar.clp(size), 0);
+    Model md = beale();
+    ASSERT_EQ(ar.load(md), 0);
+    EXPECT_EQ(ar.solve(), 0);
+    EXPECT_EQ(ar.modSts, 1) << size;
+    EXPECT_NEAR(ar.act(md.n), -1.25, 1e-12) << size;
+    EXPECT_NEAR(ar.act(0), 1.0, 1e-12) << size;
+    EXPECT_NEAR(ar.act(2), 1.0, 1e-12) << size;
+    const lpfix::Residuals r = lpfix::checkSolution(ar, md);
+    EXPECT_LT(r.primal, 1e-12) << size;
+    EXPECT_LT(r.sign, 1e-12) << size;
   }
 }
 
