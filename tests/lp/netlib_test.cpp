@@ -1,5 +1,6 @@
-// The netlib LP models through the library's own MPS reader and the primal
-// simplex (Set DualSimplex No): every model ends optimal, its objective
+// The netlib LP models through the library's own MPS reader, solved by the
+// primal simplex (Set DualSimplex No) and with the default options (the dual
+// simplex first): every model ends optimal, its objective
 // agrees with a published or corrected value, and the values KZACT and
 // KZDUAL return satisfy the optimality conditions.
 //
@@ -118,7 +119,8 @@ std::vector<std::string> chosenModels(const std::vector<netlib::Reference>& refs
   return out;
 }
 
-TEST(Netlib, PrimalSimplexSolvesEveryModel) {
+// Every chosen model solved with the given option line.
+void solveEveryModel(const char* options) {
   const std::string dir = dataDir();
   if (dir.empty() || !fileExists(dir + "/optimal.tsv"))
     GTEST_SKIP() << "KZ_TEST_DATA does not point at the test data (netlib/optimal.tsv): netlib test skipped";
@@ -136,7 +138,7 @@ TEST(Netlib, PrimalSimplexSolvesEveryModel) {
     ASSERT_TRUE(counts.read(path)) << ref.name;
     lpfix::Area ar(400000);
     ASSERT_EQ(ar.init(), 0);
-    ASSERT_EQ(ar.clp("Mute Yes Set DualSimplex No"), 0);
+    ASSERT_EQ(ar.clp(options), 0);
     Loaded L;
     lpfix::Model* md = &L.md;
     if (readModel(ar, path, counts, L)) {
@@ -161,9 +163,17 @@ TEST(Netlib, PrimalSimplexSolvesEveryModel) {
     EXPECT_LT(r.activity, 1e-8) << ref.name;
     EXPECT_LT(r.dual, 1e-6) << ref.name;
     EXPECT_LT(r.sign, 1e-6) << ref.name;
+    if (std::getenv("KZ_NETLIB_VERBOSE"))
+      std::printf("netlib %s obj %.12g primal %g activity %g dual %g sign %g\n", ref.name.c_str(), obj, r.primal,
+                  r.activity, r.dual, r.sign);
     if (ar.modSts == 1 && netlib::matches(ref, obj)) ++solved;
   }
-  std::printf("netlib: %d of %zu models solved\n", solved, models.size());
+  std::printf("netlib (%s): %d of %zu models solved\n", options, solved, models.size());
 }
+
+TEST(Netlib, PrimalSimplexSolvesEveryModel) { solveEveryModel("Mute Yes Set DualSimplex No"); }
+
+// The default options: the dual simplex first.
+TEST(Netlib, DualSimplexSolvesEveryModel) { solveEveryModel("Mute Yes"); }
 
 }  // namespace
