@@ -207,6 +207,34 @@ bool rayOf(ModelArea& a, int32_t k) {
   return true;
 }
 
+// Cost perturbation against dual degeneracy: every nonfixed variable's cost
+// moves by a small pseudo-random amount in the direction that keeps its
+// reduced cost on the feasible side.
+void perturbCosts(ModelArea& a, DualRun& R) {
+  ModelStore& s = a.store;
+  LpState& L = *a.lp;
+  DualWork& W = *R.w;
+  std::fill(W.savedCost.begin(), W.savedCost.end(), 0.0);
+  double big = 0.0;
+  const double sigma = a.opt.maximize ? -1.0 : 1.0;
+  for (const int32_t k : L.vars) big = std::max(big, std::fabs(L.objCoef[static_cast<size_t>(k)]));
+  const double base = 5e-7 * std::max(1.0, std::min(big, 1e3));
+  for (const int32_t k : L.vars) {
+    const size_t u = static_cast<size_t>(k);
+    if ((s.kind[k] & kNoPart) || L.upper[u] - L.lower[u] <= 0.0) continue;
+    if (L.lower[u] <= -kInf && L.upper[u] >= kInf) continue;
+    const double c = sigma * L.objCoef[u];
+    const double amount = base * (1.0 + std::fabs(c) / std::max(1.0, big)) * (1.0 + drawRandom() / 32767.0);
+    double dir;
+    if (L.posOf[u] != 0)
+      dir = c >= 0.0 ? 1.0 : -1.0;
+    else
+      dir = (s.kind[k] & kKindAtUpper) ? -1.0 : 1.0;
+    W.savedCost[u] = dir * amount;
+  }
+  R.perturbed = true;
+}
+
 }  // namespace
 
 int16_t dualSimplex(ModelArea& a) {
@@ -255,6 +283,7 @@ int16_t dualSimplex(ModelArea& a) {
     return R.flipCounter > R.feasFlip;
   };
 
+  if (a.opt.perturb != 0.0) R.wantPerturb = true;
   for (;;) {
     // Factorization.
     if (L.refactor || !L.lu.valid() || L.lu.updatesSinceFactor() >= L.reinvert ||
@@ -269,9 +298,15 @@ int16_t dualSimplex(ModelArea& a) {
       ++W.refactors;
     }
     // Reduced costs, dual feasibility, infeasibilities.
+    if (recompute && R.wantPerturb && !R.perturbed) {
+      perturbCosts(a, R);
+      R.wantPerturb = false;
+    }
     if (recompute) {
       if (!fresh) recomputeBasicValues(a);
       setPhaseCosts(a, P);
+      if (R.perturbed)
+        for (int32_t k = 1; k <= L.total; ++k) L.cost[static_cast<size_t>(k)] += W.savedCost[static_cast<size_t>(k)];
       computePrices(a, P);
       if (makeDualFeasible(a, R, B)) recomputeBasicValues(a);
       buildInfeasibilities(L, W);
@@ -371,6 +406,26 @@ int16_t dualSimplex(ModelArea& a) {
           (void)activeVar;
         }
         break;
+      }
+      if (R.perturbed) {
+        // The true costs back: the dual goes on from here when they leave
+        // the basis dual infeasible.
+        R.perturbed = false;
+        recompute = true;
+        continue;
+      }
+      if (L.perturbed) {
+        // The true bounds back (the boxes stay): the dual goes on from here
+        // when they leave the basis primal infeasible.
+        removePerturbation(a);
+        for (const int32_t k : W.boxed) {
+          const size_t u = static_cast<size_t>(k);
+          if (!(L.flag[u] & kLpArtificialBound)) continue;
+          boxVariable(a, W, k, B);
+          if (L.posOf[u] == 0) L.x[u] = (s.kind[k] & kKindAtUpper) ? L.upper[u] : L.lower[u];
+        }
+        recompute = true;
+        continue;
       }
       L.lpStatus = kLpOptimal;
       break;
@@ -510,6 +565,11 @@ int16_t dualSimplex(ModelArea& a) {
         L.stall = 0;
         R.flipCounter /= 2;
         if (L.degenLevel > 1) {
+          // Bound perturbation, only while no artificial box is in use (their
+          // far sides would move the basic values by huge amounts).
+          bool boxes = false;
+          for (const int32_t k : W.boxed) boxes = boxes || (L.flag[static_cast<size_t>(k)] & kLpArtificialBound);
+          if (!L.perturbed && !boxes) perturbBounds(a);
           L.tolEntry = 2.220446049250313e-16;
           tightenMarkowitz(a);
         }
@@ -568,6 +628,10 @@ int16_t dualSimplex(ModelArea& a) {
     if (st == kLpHandOver) ++L.dualGiveUps;
   }
   if (clearRejections(a) > 0) L.refactor = true;
+  if (L.perturbed) {
+    removePerturbation(a);
+    L.refactor = true;
+  }
   if (removeBoxes(a, W) && st != kLpNoMemory) {
     if (L.lu.valid()) recomputeBasicValues(a);
     L.refactor = true;

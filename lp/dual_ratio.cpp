@@ -205,25 +205,56 @@ DualChoice dualRatioTest(ModelArea& a, DualRun& R, int dir, double delta) {
   }
   if (nc == 0) return ch;
   const double tieTol = a.opt.yPivot;
-  // One round of the two passes over the candidates still in play (by
-  // ratio order once sorted).
+  // Once a candidate flips, the others are taken in ratio order from a
+  // window order[0..ns) of the candidates with ratio <= tWin, sorted and
+  // widened on demand.
+  int32_t ns = 0;
+  double tWin = -1.0;
+  double lastThetaMax = 0.0;
+  auto widen = [&](double t) {
+    const int32_t old = ns;
+    double next = kInf;  // at least the nearest candidate outside comes in
+    for (int32_t c = 0; c < nc; ++c) {
+      const double ratio = W.candRatio[static_cast<size_t>(c)];
+      if (ratio > tWin && ratio < next) next = ratio;
+    }
+    if (next < kInf) t = std::max(t, next);
+    for (int32_t c = 0; c < nc; ++c) {
+      const double ratio = W.candRatio[static_cast<size_t>(c)];
+      if (ratio > tWin && ratio <= t) W.order[static_cast<size_t>(ns++)] = c;
+    }
+    std::sort(W.order.begin() + old, W.order.begin() + ns, [&](int32_t u, int32_t v) {
+      const double ru = W.candRatio[static_cast<size_t>(u)], rv = W.candRatio[static_cast<size_t>(v)];
+      return ru < rv || (ru == rv && u < v);
+    });
+    tWin = t;
+  };
+  // One round of the two passes over the candidates still in play.
   auto choose = [&](bool sorted, int32_t from) -> int32_t {
     double thetaMax = kInf;
     if (sorted) {
-      for (int32_t t = from; t < nc; ++t) {
-        const int32_t c = W.order[static_cast<size_t>(t)];
-        if (W.gone[static_cast<size_t>(c)]) continue;
-        if (W.candRatio[static_cast<size_t>(c)] > thetaMax) break;
-        thetaMax = std::min(thetaMax, W.candBound[static_cast<size_t>(c)]);
+      for (;;) {
+        thetaMax = kInf;
+        int32_t t = from;
+        for (; t < ns; ++t) {
+          const int32_t c = W.order[static_cast<size_t>(t)];
+          if (W.gone[static_cast<size_t>(c)]) continue;
+          if (W.candRatio[static_cast<size_t>(c)] > thetaMax) break;
+          thetaMax = std::min(thetaMax, W.candBound[static_cast<size_t>(c)]);
+        }
+        if (t < ns || ns == nc || thetaMax <= tWin) break;
+        widen(std::max(2.0 * tWin, thetaMax));
       }
     } else {
       for (int32_t c = 0; c < nc; ++c) thetaMax = std::min(thetaMax, W.candBound[static_cast<size_t>(c)]);
     }
     thetaMax *= 1.0 + kEps;
+    lastThetaMax = thetaMax;
     int32_t best = -1;
     double bestA = 0.0, bestRange = 0.0;
     bool bestFree = false;
-    for (int32_t t = sorted ? from : 0; t < nc; ++t) {
+    const int32_t end = sorted ? ns : nc;
+    for (int32_t t = sorted ? from : 0; t < end; ++t) {
       const int32_t c = sorted ? W.order[static_cast<size_t>(t)] : t;
       if (sorted && W.gone[static_cast<size_t>(c)]) continue;
       const double ratio = W.candRatio[static_cast<size_t>(c)];
@@ -265,18 +296,15 @@ DualChoice dualRatioTest(ModelArea& a, DualRun& R, int dir, double delta) {
     delta -= aa * range;
     W.flips[static_cast<size_t>(nflip++)] = W.cand[static_cast<size_t>(best)];
     if (!sorted) {
-      for (int32_t c = 0; c < nc; ++c) {
-        W.order[static_cast<size_t>(c)] = c;
-        W.gone[static_cast<size_t>(c)] = 0;
-      }
-      std::sort(W.order.begin(), W.order.begin() + nc, [&](int32_t u, int32_t v) {
-        return W.candRatio[static_cast<size_t>(u)] < W.candRatio[static_cast<size_t>(v)];
-      });
+      for (int32_t c = 0; c < nc; ++c) W.gone[static_cast<size_t>(c)] = 0;
+      widen(std::max(2.0 * lastThetaMax, 1e-12));
       sorted = true;
     }
     W.gone[static_cast<size_t>(best)] = 1;
-    while (from < nc && W.gone[static_cast<size_t>(W.order[static_cast<size_t>(from)])]) ++from;
-    best = from < nc ? choose(true, from) : -1;
+    while (from < ns && W.gone[static_cast<size_t>(W.order[static_cast<size_t>(from)])]) ++from;
+    if (from >= ns && ns < nc) widen(std::max(2.0 * tWin, 1e-12));
+    while (from < ns && W.gone[static_cast<size_t>(W.order[static_cast<size_t>(from)])]) ++from;
+    best = from < ns ? choose(true, from) : -1;
   }
   ch.flips = nflip;
   ch.delta = delta;
