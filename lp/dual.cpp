@@ -338,16 +338,15 @@ int16_t dualSimplex(ModelArea& a) {
         continue;
       }
       if (R.rejected > 0) {
+        // Every clearing counts as a rescue, so that rows rejected again and
+        // again cannot keep the call going.
         const int32_t n = clearRejections(a);
         R.rejected = 0;
-        if (n > 1) {
-          L.refactor = true;
-          continue;
-        }
         if (giveUpAfterFlip()) {
           L.lpStatus = kLpHandOver;
           break;
         }
+        if (n > 1) L.refactor = true;
         continue;
       }
       // A box side whose reduced cost no longer pulls the variable there is
