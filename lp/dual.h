@@ -44,7 +44,7 @@ struct DualWork {
 struct DualRun {
   DualWork* w = nullptr;
   int32_t switchCount = 1;        // dual pricing switch count
-  bool weightsOn = false;         // weights reset in this call and kept up to date
+  bool weightsOn = false;         // weights in use and kept up to date
   int32_t countdown = 1024;
   bool resetDue = false;
   int32_t count = 0;              // infeasible rows at the last pricing
@@ -70,8 +70,9 @@ double basicInfeasibility(const LpState& L, int32_t p);
 // Rebuilds the infeasibility of every basis position.
 void buildInfeasibilities(LpState& L, DualWork& W);
 // Leaving row: the basis position with the largest score, 0 when the point
-// is primal feasible. Sets the count and sum of the infeasibilities; the
-// first time the count exceeds the switch count the weights are reset.
+// is primal feasible. Sets the count and sum of the infeasibilities. The
+// weights are kept up to date only while the count exceeds the switch
+// count; each time it passes the switch count from below they are reset.
 int32_t dualChooseRow(ModelArea& a, DualRun& R);
 // Resets the dual weights: 1.0, the basic variables form the framework.
 void resetDualWeights(ModelArea& a, DualRun& R);

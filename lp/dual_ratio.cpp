@@ -100,10 +100,16 @@ int32_t dualChooseRow(ModelArea& a, DualRun& R) {
   R.sum = sum;
   R.maxInf = bestV;
   L.sumInf = sum;
-  if (count <= R.switchCount) return best;
+  if (count <= R.switchCount) {
+    // The weights are not read while few rows are infeasible; they are no
+    // longer kept up to date and start afresh when the count passes the
+    // switch count again (saving the weight update's Ftran meanwhile).
+    R.weightsOn = false;
+    return best;
+  }
   if (!R.weightsOn) {
-    // The first time in the call: fresh weights, under which the score
-    // orders the rows as the plain infeasibility does.
+    // Fresh weights, under which the score orders the rows as the plain
+    // infeasibility does.
     resetDualWeights(a, R);
     R.weightsOn = true;
     return best;
