@@ -16,12 +16,15 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "frame/area.h"
 #include "lp/lu.h"
 
 namespace kz {
+
+struct DualWork;
 
 // LP status values.
 constexpr int16_t kLpOptimal = 0;
@@ -179,6 +182,15 @@ struct LpState {
   bool insideBranch = false;
   int32_t raceWinner = 0;
   int32_t dualGiveUps = 0;
+  // Branch and bound's objective bounds, in the maximising sense of the
+  // internal objective (-sum cost x): the incumbent cutoff and the
+  // LimitSearch bound; -1e200 when not set (reset by every solve).
+  double cutoff = -1e200;
+  double limitBound = -1e200;
+  int32_t nodeLps = 0;                  // node LPs of the search so far
+  uint64_t nodeCapTick = 0;             // tick of the node time cap, 0 none
+  double bigBox = 16777216.0;           // B of the dual's artificial boxes (Set UBBOUND)
+  std::shared_ptr<DualWork> dualWork;   // the dual simplex's work arrays
   bool objectiveRowFree = true;
   double objValue = 0.0;                // internal objective (minimisation form, scaled)
   bool logDue = false;

@@ -8,6 +8,7 @@
 
 #include "frame/names.h"
 #include "lp/internal_form.h"
+#include "lp/dual.h"
 #include "lp/primal.h"
 #include "lp/status.h"
 #include "model/load.h"
@@ -27,7 +28,7 @@ void runAlgorithms(ModelArea& a, bool dualFirst) {
   if (!dualFirst) {
     primalSimplex(a);
     if (stopRequested(a) || L.lpStatus != kLpHandOver) return;
-    const int16_t res = dualSimplexSeam(a);
+    const int16_t res = dualSimplex(a);
     if (stopRequested(a)) return;
     if (res == 1 && (L.lpStatus == kLpUnbounded || L.lpStatus == kLpInfeasible || L.lpStatus == kLpHandOver)) {
       if (!bb) {
@@ -43,7 +44,7 @@ void runAlgorithms(ModelArea& a, bool dualFirst) {
     }
     return;
   }
-  dualSimplexSeam(a);
+  dualSimplex(a);
   if (stopRequested(a)) return;
   if (L.lpStatus == kLpHandOver || (!bb && (L.lpStatus == kLpUnbounded || L.lpStatus == kLpInfeasible)))
     primalSimplex(a);

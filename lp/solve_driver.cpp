@@ -82,6 +82,9 @@ int16_t runModelSolve(ModelArea& a) {
   L.modSts = 32;
   L.insideBranch = false;
   L.dualGiveUps = 0;
+  L.cutoff = -1e200;
+  L.limitBound = -1e200;
+  L.bigBox = a.opt.ubBound;
   L.unboundedVar = -1;
   L.unboundedCaller = -1;
   L.phase1Count = 0;

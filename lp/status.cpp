@@ -298,11 +298,6 @@ void printLuMemoryAdvice(ModelArea& a) {
 
 // ---- parts built later ----
 
-int16_t dualSimplexSeam(ModelArea& a) {
-  LpState& L = *a.lp;
-  L.lpStatus = kLpHandOver;
-  return 1;
-}
 int32_t interiorPointSeam(ModelArea&) { return 0; }
 bool postsolveSeam(ModelArea&, int*) { return false; }
 bool conflictAnalysisSeam(ModelArea&) { return false; }

@@ -39,8 +39,6 @@ void printInfeasibilityHints(ModelArea& a);
 void printLuMemoryAdvice(ModelArea& a);
 
 // ---- parts built later: each does nothing yet ----
-// DualSimplex: result 1 (gave up) with LP status 128: hand back to the primal.
-int16_t dualSimplexSeam(ModelArea& a);
 // Interior point; result code (0: did not run).
 int32_t interiorPointSeam(ModelArea& a);
 // Postsolve: true when the restored model needs another solve.

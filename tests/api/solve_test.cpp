@@ -343,11 +343,11 @@ TEST(Solve, DualSignConventions) {
        {2, 0},
        {0, -1, 1, -1}},
       {"min, mirrored column", false,
-       {{"X", -5, -2, {{0, 1.0}, {1, 1.0}}}, {"Y", 0, kInf, {{0, 1.0}, {1, 1.0}}}},
+       {{"X", -5, -2, {{0, 1.0}, {1, 1.0}}}, {"Y", 0, kInf, {{0, 2.0}, {1, 1.0}}}},
        {{"R1", -4, kInf}},
        -4.0,
        {-4, 0},
-       {0, 0, -1, 1}},
+       {0, 1, -1, 1}},
   };
   for (const Case& c : cases) {
     for (const char* dual : {"Set DualSimplex No", "Set DualSimplex Yes"}) {

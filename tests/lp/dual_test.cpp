@@ -1,0 +1,227 @@
+// The dual simplex seen from inside: a dual-feasible start solved by the
+// dual alone, the artificial box of a free column, the hand-over of an
+// infeasible LP to the primal, the leaving-row choice of Set PRICING 1, the
+// iteration limit and the re-solve from an old basis after bound changes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "frame/area.h"
+#include "frame/platform.h"
+#include "lp/basis.h"
+#include "lp/dual.h"
+#include "lp/status.h"
+#include "model/seams.h"
+#include "tests/lp/lp_fixture.h"
+
+namespace {
+
+using lpfix::Area;
+using lpfix::kInf;
+using lpfix::Model;
+
+kz::ModelArea& areaOf(Area& ar) { return *kz::lookupArea(ar.b()->area); }
+
+// Covering rows sum_j a_ij x_j >= b_i with positive costs: the slack basis
+// is dual feasible and every row starts infeasible. Entries, costs and
+// right-hand sides from a fixed pseudo-random sequence.
+Model covering(int rows, int cols) {
+  uint32_t seed = 12345;
+  auto next = [&seed](int range) {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 16) % static_cast<uint32_t>(range));
+  };
+  Model md;
+  for (int j = 0; j < cols; ++j) {
+    Model::Col c{"C" + std::to_string(j), 0, kInf, {{0, 1.0 + next(9)}}};
+    for (int i = 1; i <= rows; ++i)
+      if (next(100) < 12 || (i - 1) % cols == j) c.e.push_back({i, 1.0 + next(5)});
+    md.cols.push_back(c);
+  }
+  for (int i = 1; i <= rows; ++i) md.rows.push_back({"R" + std::to_string(i), 1.0 + next(10), kInf});
+  return md;
+}
+
+// The working form with the slack basis, ready for a direct call.
+void slackStart(kz::ModelArea& a) {
+  ASSERT_TRUE(kz::prepareLp(a));
+  kz::slackBasis(a);
+  kz::LpState& L = *a.lp;
+  L.clockBase = kz::plat::tickMs();
+  L.iterations = 1;
+  L.workTimeLimit = 2147483647;
+  L.bigBox = a.opt.ubBound;
+}
+
+double internalObjective(const kz::LpState& L) {
+  double z = 0.0;
+  for (int32_t k = 1; k <= L.total; ++k) z += L.cost[static_cast<size_t>(k)] * L.x[static_cast<size_t>(k)];
+  return z;
+}
+
+TEST(Dual, DualFeasibleSlackBasisNeedsNoPrimal) {
+  Area ar;
+  ASSERT_EQ(ar.clp("Mute Yes Set Crash 3"), 0);
+  Model md;
+  md.cols = {{"X", 0, 10, {{0, 1.0}, {1, 1.0}, {2, 1.0}}}, {"Y", 0, kInf, {{0, 2.0}, {1, 1.0}, {2, 3.0}}}};
+  md.rows = {{"R1", 2, kInf}, {"R2", 3, kInf}};
+  ASSERT_EQ(ar.load(md), 0);
+  ASSERT_EQ(ar.solve(), 0);
+  EXPECT_EQ(ar.modSts, 1);
+  EXPECT_EQ(ar.solSts, 1);
+  kz::LpState& L = kz::lpState(areaOf(ar));
+  EXPECT_EQ(L.algorithm, 2);  // the primal never ran
+  EXPECT_EQ(L.dualGiveUps, 0);
+  EXPECT_NEAR(ar.act(md.n), 2.5, 1e-9);
+  EXPECT_NEAR(ar.act(0), 1.5, 1e-9);
+  EXPECT_NEAR(ar.act(1), 0.5, 1e-9);
+  const lpfix::Residuals r = lpfix::checkSolution(ar, md);
+  EXPECT_LT(r.primal, 1e-9);
+  EXPECT_LT(r.sign, 1e-9);
+}
+
+TEST(Dual, FreeColumnPulledWithoutBoundIsUnbounded) {
+  // min -X with X free: X - Y <= 1 lets X grow with Y.
+  Model md;
+  md.cols = {{"X", -kInf, kInf, {{0, -1.0}, {1, 1.0}}}, {"Y", 0, kInf, {{0, 0.0}, {1, -1.0}, {2, 1.0}}}};
+  md.rows = {{"R1", -kInf, 1}, {"R2", 0, kInf}};
+  {
+    Area ar;
+    ASSERT_EQ(ar.clp("Mute Yes"), 0);
+    ASSERT_EQ(ar.load(md), 0);
+    kz::ModelArea& a = areaOf(ar);
+    slackStart(a);
+    const double entryBox = a.lp->bigBox;
+    ASSERT_EQ(entryBox, 16777216.0);
+    EXPECT_EQ(kz::dualSimplex(a), 0);
+    kz::LpState& L = *a.lp;
+    EXPECT_EQ(L.lpStatus, kz::kLpUnbounded);
+    EXPECT_EQ(L.unboundedVar, 1);
+    const kz::DualWork& W = *L.dualWork;
+    EXPECT_GE(W.boxRaises, 1);                 // the box was raised ...
+    EXPECT_GE(W.boxUsed, 32.0 * 16777216.0);  // ... from 2^24
+    EXPECT_EQ(L.bigBox, entryBox);             // and B is back at its entry value
+    // No artificial bound is left behind.
+    EXPECT_GE(L.upper[1], 1e299);
+    EXPECT_LE(L.lower[1], -1e299);
+  }
+  {
+    Area ar;
+    ASSERT_EQ(ar.clp("Mute Yes"), 0);
+    ASSERT_EQ(ar.load(md), 0);
+    ASSERT_EQ(ar.solve(), 0);
+    EXPECT_EQ(ar.modSts, 3);
+    EXPECT_EQ(ar.solSts, 1);
+    EXPECT_EQ(kz::lpState(areaOf(ar)).lpStatus, kz::kLpUnbounded);
+  }
+}
+
+TEST(Dual, InfeasibleLpGoesToThePrimal) {
+  Area ar;
+  ASSERT_EQ(ar.clp("Mute Yes Set DualSimplex Yes"), 0);
+  Model md;
+  md.cols = {{"X", 0, kInf, {{0, 1.0}, {1, 1.0}, {2, 1.0}}}, {"Y", 0, kInf, {{0, 1.0}, {1, 1.0}, {2, 2.0}}}};
+  md.rows = {{"R1", -kInf, 1}, {"R2", 3, kInf}};
+  ASSERT_EQ(ar.load(md), 0);
+  ASSERT_EQ(ar.solve(), 0);
+  kz::LpState& L = kz::lpState(areaOf(ar));
+  EXPECT_EQ(L.dualGiveUps, 1);  // the dual handed over once (LP status 128)
+  EXPECT_EQ(L.algorithm, 1);    // and the primal ended the solve
+  EXPECT_EQ(L.lpStatus, kz::kLpInfeasible);
+  EXPECT_EQ(ar.modSts, 4);
+  EXPECT_EQ(ar.solSts, 1);
+}
+
+TEST(Dual, PricingOneTakesTheLargestInfeasibility) {
+  for (const int pricing : {1, 3}) {
+    Area ar;
+    ASSERT_EQ(ar.clp(("Mute Yes Set PRICING " + std::to_string(pricing)).c_str()), 0);
+    Model md = covering(16, 20);
+    ASSERT_EQ(ar.load(md), 0);
+    kz::ModelArea& a = areaOf(ar);
+    slackStart(a);
+    kz::LpState& L = *a.lp;
+    ASSERT_EQ(kz::factorizeBasis(a), 0);
+    kz::DualWork& W = kz::dualWork(L);
+    kz::buildInfeasibilities(L, W);
+    kz::DualRun R;
+    R.w = &W;
+    R.switchCount = kz::dualSwitchCount(a);
+    // The largest infeasibility, and a weight on it that makes another row
+    // score higher once weights count.
+    int32_t largest = 0;
+    for (int32_t p = 1; p <= L.ma; ++p)
+      if (W.infeas[static_cast<size_t>(p)] > (largest ? W.infeas[static_cast<size_t>(largest)] : 0.0)) largest = p;
+    ASSERT_GT(largest, 0);
+    R.weightsOn = true;
+    for (int32_t p = 1; p <= L.ma; ++p) L.weight[static_cast<size_t>(L.head[static_cast<size_t>(p)])] = 1.0;
+    L.weight[static_cast<size_t>(L.head[static_cast<size_t>(largest)])] = 1e6;
+    const int32_t chosen = kz::dualChooseRow(a, R);
+    EXPECT_EQ(R.count, 16);
+    if (pricing == 1) {
+      EXPECT_EQ(R.switchCount, L.ma + 1);
+      EXPECT_EQ(chosen, largest);
+    } else {
+      EXPECT_EQ(R.switchCount, 5);  // floor(sqrt(16)) + 1
+      EXPECT_NE(chosen, largest);
+    }
+    // The solve goes on to the optimum either way.
+    EXPECT_EQ(kz::dualSimplex(a), 0);
+    EXPECT_EQ(L.lpStatus, kz::kLpOptimal);
+  }
+}
+
+TEST(Dual, IterationLimitStopsTheDual) {
+  Area ar;
+  ASSERT_EQ(ar.clp("Mute Yes Set Crash 3 Set Iterations 3"), 0);
+  Model md = covering(16, 20);
+  ASSERT_EQ(ar.load(md), 0);
+  ASSERT_EQ(ar.solve(), 0);
+  kz::LpState& L = kz::lpState(areaOf(ar));
+  EXPECT_EQ(L.algorithm, 2);
+  EXPECT_EQ(L.lpStatus, kz::kLpLimit);
+  EXPECT_EQ(ar.solSts, 2);
+  EXPECT_EQ(ar.modSts, 6);  // stopped with rows still infeasible
+}
+
+TEST(Dual, ResolveAfterBoundChangesStartsFromTheOldBasis) {
+  Area ar;
+  ASSERT_EQ(ar.clp("Mute Yes Set Crash 3"), 0);
+  Model md = covering(40, 60);
+  ASSERT_EQ(ar.load(md), 0);
+  ASSERT_EQ(ar.solve(), 0);
+  ASSERT_EQ(ar.modSts, 1);
+  kz::ModelArea& a = areaOf(ar);
+  kz::LpState& L = *a.lp;
+  // Tighten the upper bounds of a few basic columns below their values.
+  std::vector<std::pair<int32_t, double>> tightened;
+  for (int32_t p = 1; p <= L.ma && tightened.size() < 4; ++p) {
+    const int32_t k = L.head[static_cast<size_t>(p)];
+    if (k > L.n || L.x[static_cast<size_t>(k)] <= 1e-6) continue;
+    tightened.push_back({k, 0.5 * L.x[static_cast<size_t>(k)]});
+  }
+  ASSERT_GE(tightened.size(), 2u);
+  auto applyBounds = [&] {
+    for (auto [k, u] : tightened) L.upper[static_cast<size_t>(k)] = u;
+  };
+  applyBounds();
+  L.clockBase = kz::plat::tickMs();
+  EXPECT_EQ(kz::dualSimplex(a), 0);
+  ASSERT_EQ(L.lpStatus, kz::kLpOptimal);
+  const int32_t again = L.dualWork->iterations;
+  const double zAgain = internalObjective(L);
+  for (auto [k, u] : tightened) EXPECT_LE(L.x[static_cast<size_t>(k)], u + 1e-9);
+
+  // The same bounds from the slack basis.
+  slackStart(a);
+  applyBounds();
+  EXPECT_EQ(kz::dualSimplex(a), 0);
+  ASSERT_EQ(L.lpStatus, kz::kLpOptimal);
+  const int32_t scratch = L.dualWork->iterations;
+  EXPECT_NEAR(internalObjective(L), zAgain, 1e-7 * (1.0 + std::fabs(zAgain)));
+  EXPECT_GT(scratch, 20);
+  EXPECT_LT(3 * again, scratch) << "re-solve " << again << " from scratch " << scratch;
+}
+
+}  // namespace
