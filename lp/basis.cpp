@@ -363,6 +363,15 @@ void ftran(ModelArea& a, int32_t j, double* v, int refine) {
 
 void btran(ModelArea& a, double* v, int refine) { a.lp->lu.btran(v, refine); }
 
+void btranUnit(ModelArea& a, int32_t r) {
+  LpState& L = *a.lp;
+  L.rho[static_cast<size_t>(r)] = 1.0;
+  L.rhoIdx[0] = r;
+  int32_t rn = 1;
+  L.lu.btran(L.rho.data(), L.rhoIdx.data(), rn, a.opt.simplexRefine);
+  L.rhoN = rn;
+}
+
 void updateFactor(ModelArea& a, int32_t r) {
   LpState& L = *a.lp;
   const int rc = L.lu.update(r);

@@ -239,6 +239,14 @@ void recomputeBasicValues(ModelArea& a);
 void ftran(ModelArea& a, int32_t j, double* v, int refine);
 // Btran: v by basis position on entry, y by LU row on exit.
 void btran(ModelArea& a, double* v, int refine);
+// The row r of B^-1: L.rho := e_r B^-1 (by LU row), its nonzeros in
+// L.rhoIdx[0 .. L.rhoN). L.rho must be clear on entry.
+void btranUnit(ModelArea& a, int32_t r);
+// Whether the factors must be computed afresh before the next iteration.
+inline bool factorizationDue(const LpState& L) {
+  return L.refactor || !L.lu.valid() || L.lu.updatesSinceFactor() >= L.reinvert ||
+         L.iterations >= L.forcedFactorIteration;
+}
 // UpdateFactor: appends the candidate eta with pivot at position r and
 // sets the refactorization flag when the kernel asks for it.
 void updateFactor(ModelArea& a, int32_t r);

@@ -286,8 +286,7 @@ int16_t dualSimplex(ModelArea& a) {
   if (a.opt.perturb != 0.0) R.wantPerturb = true;
   for (;;) {
     // Factorization.
-    if (L.refactor || !L.lu.valid() || L.lu.updatesSinceFactor() >= L.reinvert ||
-        L.iterations >= L.forcedFactorIteration) {
+    if (factorizationDue(L)) {
       if (factorizeBasis(a) != 0) {
         L.lpStatus = kLpNoMemory;
         break;

@@ -127,12 +127,9 @@ void clearPivotRow(LpState& L) {
 void dualPivotRow(ModelArea& a, int32_t r) {
   LpState& L = *a.lp;
   clearPivotRow(L);
-  double* rho = L.rho.data();
-  rho[r] = 1.0;
-  L.rhoIdx[0] = r;
-  int32_t rn = 1;
-  L.lu.btran(rho, L.rhoIdx.data(), rn, a.opt.simplexRefine);
-  L.rhoN = rn;
+  btranUnit(a, r);
+  const double* rho = L.rho.data();
+  const int32_t rn = L.rhoN;
   double* prow = L.prow.data();
   int32_t* pidx = L.prowIdx.data();
   const int32_t* posOf = L.posOf.data();

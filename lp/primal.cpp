@@ -132,8 +132,7 @@ int16_t primalSimplex(ModelArea& a) {
     }
     // 2. Factorization.
     bool fresh = false;
-    if (L.refactor || !L.lu.valid() || L.lu.updatesSinceFactor() >= L.reinvert ||
-        L.iterations >= L.forcedFactorIteration) {
+    if (factorizationDue(L)) {
       if (factorizeBasis(a) != 0) {
         L.lpStatus = kLpNoMemory;
         break;

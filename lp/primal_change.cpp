@@ -194,12 +194,9 @@ void primalBasisChange(ModelArea& a, PrimalRun& P, int32_t q, int dir, const Rat
   // 2. Pivot row, weights, reduced costs and multipliers.
   const bool update = L.dValid && L.yValid && P.fullPricing && rr.breakpoints < 2 && !(P.phase1 && changed);
   if (update || P.devex) {
+    btranUnit(a, r);
     double* rho = L.rho.data();
-    rho[r] = 1.0;
-    L.rhoIdx[0] = r;
-    int32_t rn = 1;
-    L.lu.btran(rho, L.rhoIdx.data(), rn, a.opt.simplexRefine);
-    L.rhoN = rn;
+    const int32_t rn = L.rhoN;
     const int32_t pn = pivotRow(a);
     double* prow = L.prow.data();
     const double dq = L.d[uq];
