@@ -254,6 +254,14 @@ void LuFactor::btranCore(double tol, double* y, int32_t* yi, int32_t& yn) {
   // chains costs a few entries of a sequential pass), every remaining eta
   // is visited.
   const int32_t etaLim = int32_t(m * kHyperStart);
+  // The new value at the position of eta e.
+  auto etaValue = [&](int32_t e) {
+    double s = w[etaPos_[e]];
+    for (int32_t p = etaStart_[e] + 1, end = etaStart_[e] + etaLen_[e]; p < end; ++p)
+      s -= av_[p] * w[ai_[p]];
+    s /= etaPiv_[e];
+    return std::fabs(s) < tol ? 0.0 : s;
+  };
   if (numEtas_ > 0 && etaByPos_ && opt_.hypersparse && wn_ <= etaLim &&
       4 * etaEntries_ <= int64_t(numEtas_) * m) {
     const int32_t st = nextStamp(listMark_, listStamp_);
@@ -277,12 +285,7 @@ void LuFactor::btranCore(double tol, double* y, int32_t* yi, int32_t& yn) {
     for (int32_t e = numEtas_ - 1; e >= 0; --e) {
       if (!all && etaMark_[e] != es) continue;
       const int32_t r = etaPos_[e];
-      double s = w[r];
-      for (int32_t p = etaStart_[e] + 1, end = etaStart_[e] + etaLen_[e];
-           p < end; ++p)
-        s -= av_[p] * w[ai_[p]];
-      s /= etaPiv_[e];
-      if (std::fabs(s) < tol) s = 0.0;
+      const double s = etaValue(e);
       if (s != 0.0 && listMark_[r] != st) {
         listMark_[r] = st;
         wl_[wn_++] = r;
@@ -296,12 +299,7 @@ void LuFactor::btranCore(double tol, double* y, int32_t* yi, int32_t& yn) {
     for (int32_t c = 0; c < wn_; ++c) listMark_[wl_[c]] = st;
     for (int32_t e = numEtas_ - 1; e >= 0; --e) {
       const int32_t r = etaPos_[e];
-      double s = w[r];
-      for (int32_t p = etaStart_[e] + 1, end = etaStart_[e] + etaLen_[e];
-           p < end; ++p)
-        s -= av_[p] * w[ai_[p]];
-      s /= etaPiv_[e];
-      if (std::fabs(s) < tol) s = 0.0;
+      const double s = etaValue(e);
       if (s != 0.0 && listMark_[r] != st) {
         listMark_[r] = st;
         wl_[wn_++] = r;
