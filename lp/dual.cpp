@@ -63,14 +63,44 @@ void boxVariable(ModelArea& a, DualWork& W, int32_t k, double B) {
   L.upper[u] = B;
 }
 
+// How makeDualFeasible treats a variable whose reduced cost asks for a
+// bound it does not have.
+enum class Repair {
+  kBox,    // give it an artificial box (the start of a call)
+  kShift,  // a small violation shifts its cost to zero, a large one boxes
+  kReport  // change nothing for it (the true costs are back)
+};
+constexpr double kShiftLimit = 1e-3;
+constexpr int kValueMoved = 1, kNeedsBox = 2;
+
 // Dual feasibility of the nonbasic variables: a variable whose reduced cost
-// asks for its other bound goes there; one without that bound gets an
-// artificial box. Returns whether a nonbasic value changed.
-bool makeDualFeasible(ModelArea& a, DualRun& R, double B) {
+// asks for its other bound goes there; one without that bound is repaired
+// as `how` says. Returns kValueMoved when a nonbasic value changed and
+// kNeedsBox when a variable was left dual infeasible (kReport).
+int makeDualFeasible(ModelArea& a, DualRun& R, double B, Repair how) {
   ModelStore& s = a.store;
   LpState& L = *a.lp;
+  DualWork& W = *R.w;
   const double tolD = L.tolDual;
-  bool changed = false;
+  int result = 0;
+  // Shifts the cost of k so that its reduced cost becomes 0, or boxes it;
+  // false when nothing was done (report mode).
+  auto repair = [&](int32_t k, double d) {
+    const size_t u = static_cast<size_t>(k);
+    if (how == Repair::kReport) {
+      result |= kNeedsBox;
+      return false;
+    }
+    if (how == Repair::kShift && std::fabs(d) <= kShiftLimit) {
+      W.savedCost[u] -= d;
+      L.cost[u] -= d;
+      L.d[u] = 0.0;
+      R.perturbed = true;
+      return false;
+    }
+    boxVariable(a, W, k, B);
+    return true;
+  };
   for (const int32_t k : L.vars) {
     const size_t u = static_cast<size_t>(k);
     if (L.posOf[u] != 0 || (s.kind[k] & kNoPart)) continue;
@@ -79,13 +109,13 @@ bool makeDualFeasible(ModelArea& a, DualRun& R, double B) {
     const bool up = (s.kind[k] & kKindAtUpper) != 0;
     if (L.lower[u] <= -kInf && L.upper[u] >= kInf) {
       if (std::fabs(d) <= tolD) continue;
-      boxVariable(a, *R.w, k, B);
+      if (!repair(k, d)) continue;
     } else if (up) {
       if (d <= tolD) continue;
       if (L.lower[u] <= -kInf) continue;  // not in the working form
     } else {
       if (d >= -tolD) continue;
-      if (L.upper[u] >= kInf) boxVariable(a, *R.w, k, B);
+      if (L.upper[u] >= kInf && !repair(k, d)) continue;
     }
     if (d < 0.0) {
       s.kind[k] |= kKindAtUpper;
@@ -94,9 +124,9 @@ bool makeDualFeasible(ModelArea& a, DualRun& R, double B) {
       s.kind[k] &= ~kKindAtUpper;
       L.x[u] = L.lower[u];
     }
-    changed = true;
+    result |= kValueMoved;
   }
-  return changed;
+  return result;
 }
 
 // Raises B and moves the boxed variables that sit on a box side with it.
@@ -266,6 +296,7 @@ int16_t dualSimplex(ModelArea& a) {
   L.phase1Count = 0;
   double B = L.bigBox > 0.0 ? L.bigBox : kFirstBox;
   W.boxed.clear();
+  std::fill(W.savedCost.begin(), W.savedCost.end(), 0.0);
   W.iterations = W.flipCount = W.boxRaises = W.refactors = 0;
   W.boxUsed = B;
   PrimalRun P;
@@ -275,6 +306,7 @@ int16_t dualSimplex(ModelArea& a) {
   const int32_t startIterations = L.iterations;
   const int32_t iterLimit = a.opt.iterations;
   bool recompute = true, fresh = false, factored = false;
+  Repair repairMode = Repair::kBox;
   int32_t raisedAt = -1;
   bool tightenedOnce = false;
 
@@ -307,7 +339,16 @@ int16_t dualSimplex(ModelArea& a) {
       if (R.perturbed)
         for (int32_t k = 1; k <= L.total; ++k) L.cost[static_cast<size_t>(k)] += W.savedCost[static_cast<size_t>(k)];
       computePrices(a, P);
-      if (makeDualFeasible(a, R, B)) recomputeBasicValues(a);
+      const int fixed = makeDualFeasible(a, R, B, repairMode);
+      repairMode = Repair::kShift;
+      if (fixed & kNeedsBox) {
+        // The true costs leave a variable dual infeasible that only a box
+        // would repair: the point is primal feasible, and the primal simplex
+        // finishes from here in a few iterations.
+        L.lpStatus = kLpHandOver;
+        break;
+      }
+      if (fixed & kValueMoved) recomputeBasicValues(a);
       buildInfeasibilities(L, W);
       R.objective = objectiveOf(L);
       recompute = false;
@@ -409,6 +450,8 @@ int16_t dualSimplex(ModelArea& a) {
         // The true costs back: the dual goes on from here when they leave
         // the basis dual infeasible.
         R.perturbed = false;
+        std::fill(W.savedCost.begin(), W.savedCost.end(), 0.0);
+        repairMode = Repair::kReport;
         recompute = true;
         continue;
       }
@@ -521,7 +564,16 @@ int16_t dualSimplex(ModelArea& a) {
       L.x[k] = xv;
     }
     const double xq = L.x[uq] + thetaP;
-    const double dq = L.d[uq];
+    double dq = L.d[uq];
+    if (dir * dq / ch.alpha > 0.0 && std::fabs(dq) <= 10.0 * L.tolDual) {
+      // The entering reduced cost is on the wrong side within the tolerance:
+      // its cost is shifted to make it zero, so that the step does not carry
+      // the other reduced costs (the leaving one first) across their bounds.
+      W.savedCost[uq] -= dq;
+      L.cost[uq] -= dq;
+      dq = 0.0;
+      R.perturbed = true;
+    }
     const double before = R.objective;
     R.objective += dq * thetaP;
 

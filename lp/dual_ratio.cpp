@@ -286,24 +286,50 @@ DualChoice dualRatioTest(ModelArea& a, DualRun& R, int dir, double delta) {
     }
     return best;
   };
+  // The group of the last round: the candidates in play whose ratio is
+  // within its Harris bound. It passes as a whole when flipping all of its
+  // members leaves the row infeasible; otherwise its best member enters and
+  // none of them flips (a member passed over while another with a smaller
+  // ratio enters would be left dual infeasible).
+  auto groupDrop = [&](bool inOrder, int32_t start) {
+    double drop = 0.0;
+    const int32_t end = inOrder ? ns : nc;
+    for (int32_t t = inOrder ? start : 0; t < end; ++t) {
+      const int32_t c = inOrder ? W.order[static_cast<size_t>(t)] : t;
+      if (inOrder && W.gone[static_cast<size_t>(c)]) continue;
+      if (W.candRatio[static_cast<size_t>(c)] > lastThetaMax) {
+        if (inOrder) break;
+        continue;
+      }
+      const double range = W.candRange[static_cast<size_t>(c)];
+      if (!(range >= 0.0 && range < kInf)) return kInf;
+      drop += W.candAlpha[static_cast<size_t>(c)] * range;
+    }
+    return drop;
+  };
   int32_t best = choose(false, 0);
   int32_t nflip = 0;
   bool sorted = false;
   int32_t from = 0;
   while (best >= 0) {
-    const double range = W.candRange[static_cast<size_t>(best)];
-    const double aa = W.candAlpha[static_cast<size_t>(best)];
-    if (!(range >= 0.0 && range < kInf && delta - aa * range > 0.0)) break;
-    // Long step: the candidate goes to its other bound and the row stays
+    const double drop = groupDrop(sorted, from);
+    if (!(drop < kInf && delta - drop > 0.0)) break;
+    // Long step: the whole group goes to its other bounds and the row stays
     // infeasible; the choice repeats over the others.
-    delta -= aa * range;
-    W.flips[static_cast<size_t>(nflip++)] = W.cand[static_cast<size_t>(best)];
+    delta -= drop;
+    const double groupMax = lastThetaMax;
     if (!sorted) {
       for (int32_t c = 0; c < nc; ++c) W.gone[static_cast<size_t>(c)] = 0;
-      widen(std::max(2.0 * lastThetaMax, 1e-12));
+      widen(std::max(2.0 * groupMax, 1e-12));
       sorted = true;
     }
-    W.gone[static_cast<size_t>(best)] = 1;
+    for (int32_t t = from; t < ns; ++t) {
+      const int32_t c = W.order[static_cast<size_t>(t)];
+      if (W.gone[static_cast<size_t>(c)]) continue;
+      if (W.candRatio[static_cast<size_t>(c)] > groupMax) break;
+      W.gone[static_cast<size_t>(c)] = 1;
+      W.flips[static_cast<size_t>(nflip++)] = W.cand[static_cast<size_t>(c)];
+    }
     while (from < ns && W.gone[static_cast<size_t>(W.order[static_cast<size_t>(from)])]) ++from;
     if (from >= ns && ns < nc) widen(std::max(2.0 * tWin, 1e-12));
     while (from < ns && W.gone[static_cast<size_t>(W.order[static_cast<size_t>(from)])]) ++from;
