@@ -196,6 +196,9 @@ struct LpState {
   bool logDue = false;
   uint64_t nextLogTick = 0;
   int32_t degenerate = 0, stall = 0, degenLevel = 0;
+  // Reset countdown of the reference framework, shared by the primal's
+  // Devex and the dual's weights.
+  int32_t weightCountdown = 1024;
   int32_t degenLimit = 500;
   bool perturbed = false;
   std::vector<double> savedLower, savedUpper;  // bounds before the perturbation

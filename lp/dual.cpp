@@ -603,14 +603,14 @@ int16_t dualSimplex(ModelArea& a) {
     ++L.iterations;
     ++W.iterations;
     fresh = false;
-    if (R.weightsOn && --R.countdown <= 0) resetDualWeights(a, R);
+    if (R.weightsOn && --L.weightCountdown <= 0) resetDualWeights(a, R);
 
     // Stall handling.
     const uint32_t lk = s.kind[leaving];
     const bool leavingSpecial = (lk & (kKindFixed | kKindHeld)) != 0 || L.upper[kl] - L.lower[kl] <= 0.0;
     const bool leavingFree = L.lower[kl] <= -kInf && L.upper[kl] >= kInf;
     if (!ch.free && !leavingSpecial && std::fabs(R.objective - before) <= 1e-12 * (1.0 + std::fabs(before))) {
-      if (L.degenLevel > 2) --R.countdown;
+      if (L.degenLevel > 2) --L.weightCountdown;
       if (++L.stall > L.degenLimit) {
         L.stall = 0;
         R.flipCounter /= 2;

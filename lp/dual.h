@@ -45,7 +45,6 @@ struct DualRun {
   DualWork* w = nullptr;
   int32_t switchCount = 1;        // dual pricing switch count
   bool weightsOn = false;         // weights in use and kept up to date
-  int32_t countdown = 1024;
   bool resetDue = false;
   int32_t count = 0;              // infeasible rows at the last pricing
   double sum = 0.0;

@@ -67,7 +67,7 @@ void resetDualWeights(ModelArea& a, DualRun& R) {
     else
       L.flag[k] &= static_cast<uint8_t>(~kLpFramework);
   }
-  R.countdown = 1024;
+  L.weightCountdown = 1024;
   R.resetDue = false;
 }
 

@@ -24,7 +24,6 @@ struct PrimalRun {
   int32_t flipCounter = -10;
   int32_t feasFlip = 40;
   int32_t checks = 0;           // termination checks of this call
-  int32_t devexCountdown = 1024;
   bool devexResetDue = false;
   int32_t lastEntered = 0;
   int32_t lastFlipped = 0;

@@ -203,8 +203,8 @@ void primalBasisChange(ModelArea& a, PrimalRun& P, int32_t q, int dir, const Rat
     const double u = dq / alphaR;
     if (P.devex) {
       // The reference framework is renewed when the countdown has run out.
-      const bool reset = P.devexCountdown <= 0 || P.devexResetDue;
-      --P.devexCountdown;
+      const bool reset = L.weightCountdown <= 0 || P.devexResetDue;
+      --L.weightCountdown;
       if (reset) {
         resetDevex(a, P);
         P.devexResetDue = false;

@@ -115,7 +115,7 @@ void resetDevex(ModelArea& a, PrimalRun& P) {
     else
       L.flag[k] &= static_cast<uint8_t>(~kLpFramework);
   }
-  P.devexCountdown = 1024;
+  L.weightCountdown = 1024;
 }
 
 int32_t priceDevex(ModelArea& a, PrimalRun& P) {
