@@ -1,11 +1,13 @@
 // The dual simplex seen from inside: a dual-feasible start solved by the
 // dual alone, the artificial box of a free column, the hand-over of an
 // infeasible LP to the primal, the leaving-row choice of Set PRICING 1, the
-// iteration limit and the re-solve from an old basis after bound changes.
+// iteration limit, the re-solve from an old basis after bound changes, and
+// the dual ratio test with bound flipping on random pivot rows.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "frame/area.h"
 #include "frame/platform.h"
@@ -222,6 +224,92 @@ TEST(Dual, ResolveAfterBoundChangesStartsFromTheOldBasis) {
   EXPECT_NEAR(internalObjective(L), zAgain, 1e-7 * (1.0 + std::fabs(zAgain)));
   EXPECT_GT(scratch, 20);
   EXPECT_LT(3 * again, scratch) << "re-solve " << again << " from scratch " << scratch;
+}
+
+// The dual ratio test on random pivot rows over the nonbasic columns of a
+// slack basis: degenerate and tiny reduced costs, some on the wrong side
+// within the tolerance, boxed and one-sided columns at either bound. After
+// the step that the choice implies (flips applied, reduced costs moved by
+// d_q / alpha_q, a wrong-side d_q taken as zero), every candidate and the
+// leaving variable must stay dual feasible within twice the tolerance, and
+// the flips must leave the row infeasible.
+TEST(Dual, RatioTestKeepsEveryReducedCostFeasibleAfterTheLongStep) {
+  Area ar;
+  ASSERT_EQ(ar.clp("Mute Yes"), 0);
+  Model md = covering(20, 60);
+  ASSERT_EQ(ar.load(md), 0);
+  kz::ModelArea& a = areaOf(ar);
+  slackStart(a);
+  kz::LpState& L = *a.lp;
+  kz::ModelStore& s = a.store;
+  kz::DualWork& W = kz::dualWork(L);
+  const double tolD = L.tolDual;
+  uint32_t seed = 987654321u;
+  auto uniform = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) / 16777216.0;
+  };
+  int chosen = 0, withFlips = 0;
+  for (int trial = 0; trial < 2000; ++trial) {
+    kz::DualRun R;
+    R.w = &W;
+    kz::clearPivotRow(L);
+    for (int32_t j = 1; j <= L.n; ++j) {
+      const size_t u = static_cast<size_t>(j);
+      const double shape = uniform();
+      L.lower[u] = 0.0;
+      L.upper[u] = shape < 0.15 ? kInf : 0.1 + 4.0 * uniform();
+      const bool up = L.upper[u] < kInf && uniform() < 0.5;
+      if (up)
+        s.kind[j] |= kz::kKindAtUpper;
+      else
+        s.kind[j] &= ~kz::kKindAtUpper;
+      L.x[u] = up ? L.upper[u] : 0.0;
+      const double kindOfD = uniform();
+      double mag = kindOfD < 0.15 ? 0.0 : kindOfD < 0.4 ? 1e-6 * uniform() : kindOfD < 0.6 ? -tolD * uniform() : uniform();
+      L.d[u] = up ? -mag : mag;
+      const double av = uniform() < 0.2 ? 0.0 : (uniform() < 0.3 ? 1e-3 : 1.0) * (0.1 + 10.0 * uniform());
+      if (av != 0.0) {
+        L.prow[u] = uniform() < 0.5 ? -av : av;
+        L.prowIdx[static_cast<size_t>(L.prowN++)] = j;
+      }
+    }
+    const int dir = uniform() < 0.5 ? 1 : -1;
+    const double spread = uniform();
+    const double delta = 0.5 + 400.0 * spread * spread;
+    const kz::DualChoice ch = kz::dualRatioTest(a, R, dir, delta);
+    if (ch.q == 0) continue;
+    ++chosen;
+    if (ch.flips > 0) ++withFlips;
+    std::vector<char> flipped(static_cast<size_t>(L.total) + 1, 0);
+    double drop = 0.0;
+    for (int32_t t = 0; t < ch.flips; ++t) {
+      const int32_t j = W.flips[static_cast<size_t>(t)];
+      flipped[static_cast<size_t>(j)] = 1;
+      drop += std::fabs(L.prow[static_cast<size_t>(j)]) * (L.upper[static_cast<size_t>(j)] - L.lower[static_cast<size_t>(j)]);
+    }
+    EXPECT_GT(delta - drop, 0.0) << "trial " << trial;
+    EXPECT_NEAR(ch.delta, delta - drop, 1e-9 * delta) << "trial " << trial;
+    const double alpha = L.prow[static_cast<size_t>(ch.q)];
+    double dq = L.d[static_cast<size_t>(ch.q)];
+    if (dir * dq / alpha > 0.0 && std::fabs(dq) <= 10.0 * tolD) dq = 0.0;
+    const double thetaD = dq / alpha;
+    EXPECT_GE(dir > 0 ? -thetaD : thetaD, -2.0 * tolD) << "leaving reduced cost, trial " << trial;
+    for (int32_t t = 0; t < L.prowN; ++t) {
+      const int32_t j = L.prowIdx[static_cast<size_t>(t)];
+      if (j == ch.q) continue;
+      const size_t u = static_cast<size_t>(j);
+      const double after = L.d[u] - thetaD * L.prow[u];
+      const bool up = ((s.kind[j] & kz::kKindAtUpper) != 0) != (flipped[u] != 0);
+      const double infeasibility = up ? after : -after;
+      EXPECT_LE(infeasibility, 2.0 * tolD)
+          << "trial " << trial << " column " << j << (flipped[u] ? " flipped" : "") << " d " << L.d[u] << " alpha "
+          << L.prow[u] << " entering alpha " << alpha << " d_q " << dq;
+    }
+  }
+  kz::clearPivotRow(L);
+  EXPECT_GT(chosen, 1000);
+  EXPECT_GT(withFlips, 200);
 }
 
 }  // namespace
