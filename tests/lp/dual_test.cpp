@@ -2,7 +2,8 @@
 // dual alone, the artificial box of a free column, the hand-over of an
 // infeasible LP to the primal, the leaving-row choice of Set PRICING 1, the
 // iteration limit, the re-solve from an old basis after bound changes, and
-// the dual ratio test with bound flipping on random pivot rows.
+// the dual ratio test with bound flipping on random pivot rows, and the
+// cutoff stop of a branch-and-bound node.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -310,6 +311,50 @@ TEST(Dual, RatioTestKeepsEveryReducedCostFeasibleAfterTheLongStep) {
   kz::clearPivotRow(L);
   EXPECT_GT(chosen, 1000);
   EXPECT_GT(withFlips, 200);
+}
+
+// Inside branch and bound the dual stops as soon as its objective passes the
+// incumbent cutoff (kept in the sense of -sum cost x): a node whose bound is
+// worse than the incumbent ends with LP status 64 before reaching its
+// optimum; with a cutoff the node's optimum does not pass it solves to the end.
+TEST(Dual, NodeWorseThanTheCutoffIsFathomed) {
+  Area ar;
+  ASSERT_EQ(ar.clp("Mute Yes"), 0);
+  Model md = covering(40, 60);
+  ASSERT_EQ(ar.load(md), 0);
+  ASSERT_EQ(ar.solve(), 0);
+  ASSERT_EQ(ar.modSts, 1);
+  kz::ModelArea& a = areaOf(ar);
+  kz::LpState& L = *a.lp;
+  slackStart(a);
+  ASSERT_EQ(kz::dualSimplex(a), 0);
+  ASSERT_EQ(L.lpStatus, kz::kLpOptimal);
+  const double z = internalObjective(L);
+  const int32_t full = L.dualWork->iterations;
+  ASSERT_GT(z, 0.0);
+  ASSERT_GT(full, 20);
+
+  struct Case {
+    double incumbent;  // objective of the incumbent, as a multiple of the node's optimum
+    int16_t status;
+  };
+  for (const Case c : {Case{0.8, kz::kLpCutoff}, Case{1.2, kz::kLpOptimal}}) {
+    slackStart(a);
+    L.insideBranch = true;
+    L.cutoff = -c.incumbent * z;
+    EXPECT_EQ(kz::dualSimplex(a), 0);
+    L.insideBranch = false;
+    L.cutoff = -1e200;
+    EXPECT_EQ(L.lpStatus, c.status) << "incumbent " << c.incumbent;
+    const double reached = internalObjective(L);
+    if (c.status == kz::kLpCutoff) {
+      EXPECT_LT(L.dualWork->iterations, full);
+      EXPECT_GT(reached, c.incumbent * z - 1e-6) << "fathomed before the bound passed the cutoff";
+      EXPECT_LT(reached, z + 1e-6);
+    } else {
+      EXPECT_NEAR(reached, z, 1e-7 * (1.0 + z));
+    }
+  }
 }
 
 }  // namespace
