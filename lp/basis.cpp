@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "lp/scale.h"
 #include "model/settings.h"
 #include "model/store_ops.h"
 
@@ -12,6 +13,7 @@ namespace kz {
 namespace {
 
 constexpr double kInf = 1e300;
+constexpr double kPivotRowTiny = 2.220446049250313e-16;  // pivot-row entries at most this are dropped
 
 bool excludedFromList(const ModelStore& s, int32_t k) { return (s.kind[k] & kKindRemoved) != 0; }
 
@@ -139,6 +141,19 @@ bool prepareLp(ModelArea& a) {
   L.y.assign(mp, 0.0);
   L.d.assign(np, 0.0);
   L.weight.assign(np, 1.0);
+  // A reduced cost of the scaled model is reported multiplied by the item's
+  // scale factor: with scaled tolerances on, the dual tolerance of an item
+  // whose factor exceeds 1 is divided by it.
+  L.dualTolMul.assign(np, 1.0);
+  L.largeScale = false;
+  for (int32_t k = 1; k <= N; ++k) {
+    const double f = itemScale(s, k);
+    if (f > 1.0) {
+      L.dualTolMul[static_cast<size_t>(k)] = 1.0 / f;
+      L.largeScale = true;
+    }
+  }
+  L.scaledTols = false;
   L.col.assign(mp, 0.0);
   L.colIdx.assign(mp, 0);
   L.colN = 0;
@@ -370,6 +385,54 @@ void btranUnit(ModelArea& a, int32_t r) {
   int32_t rn = 1;
   L.lu.btran(L.rho.data(), L.rhoIdx.data(), rn, a.opt.simplexRefine);
   L.rhoN = rn;
+}
+
+int32_t pivotRow(ModelArea& a) {
+  LpState& L = *a.lp;
+  const double* rho = L.rho.data();
+  double* prow = L.prow.data();
+  const int32_t rn = L.rhoN;
+  int64_t rowWork = 0;
+  for (int32_t t = 0; t < rn; ++t) {
+    const int32_t i = L.rhoIdx[static_cast<size_t>(t)];
+    rowWork += L.rStart[static_cast<size_t>(i) + 1] - L.rStart[static_cast<size_t>(i)];
+  }
+  int32_t pn = 0;
+  const int64_t allWork = L.cStart[static_cast<size_t>(L.total) + 1];
+  if (rowWork * 2 > allWork) {
+    for (const int32_t j : L.vars) {
+      if (L.posOf[static_cast<size_t>(j)] != 0) continue;
+      const double v = columnDot(L, j, rho);
+      if (std::fabs(v) <= kPivotRowTiny) continue;
+      prow[j] = v;
+      L.prowIdx[static_cast<size_t>(pn++)] = j;
+    }
+  } else {
+    for (int32_t t = 0; t < rn; ++t) {
+      const int32_t i = L.rhoIdx[static_cast<size_t>(t)];
+      const double ri = rho[i];
+      if (ri == 0.0) continue;
+      for (int32_t p = L.rStart[static_cast<size_t>(i)]; p < L.rStart[static_cast<size_t>(i) + 1]; ++p) {
+        const int32_t j = L.rCol[static_cast<size_t>(p)];
+        if (L.posOf[static_cast<size_t>(j)] != 0) continue;
+        if (prow[j] == 0.0) L.prowIdx[static_cast<size_t>(pn++)] = j;
+        prow[j] += ri * L.rVal[static_cast<size_t>(p)];
+        if (prow[j] == 0.0) prow[j] = 1e-300;  // keep it listed
+      }
+    }
+    int32_t keep = 0;
+    for (int32_t t = 0; t < pn; ++t) {
+      const int32_t j = L.prowIdx[static_cast<size_t>(t)];
+      if (std::fabs(prow[j]) <= kPivotRowTiny) {
+        prow[j] = 0.0;
+        continue;
+      }
+      L.prowIdx[static_cast<size_t>(keep++)] = j;
+    }
+    pn = keep;
+  }
+  L.prowN = pn;
+  return pn;
 }
 
 void updateFactor(ModelArea& a, int32_t r) {

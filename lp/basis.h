@@ -199,6 +199,11 @@ struct LpState {
   // Reset countdown of the reference framework, shared by the primal's
   // Devex and the dual's weights.
   int32_t weightCountdown = 1024;
+  // Scaled tolerances: when on, the dual tolerance of variable k is
+  // tolDual * dualTolMul[k] (1 / its scale factor when that exceeds 1).
+  bool scaledTols = false;
+  bool largeScale = false;              // some scale factor exceeds 1
+  std::vector<double> dualTolMul;
   int32_t degenLimit = 500;
   bool perturbed = false;
   std::vector<double> savedLower, savedUpper;  // bounds before the perturbation
@@ -245,6 +250,12 @@ void btran(ModelArea& a, double* v, int refine);
 // The row r of B^-1: L.rho := e_r B^-1 (by LU row), its nonzeros in
 // L.rhoIdx[0 .. L.rhoN). L.rho must be clear on entry.
 void btranUnit(ModelArea& a, int32_t r);
+// The pivot row of basis position r from rho (Btran of e_r, by LU row):
+// alpha_rj for the nonbasic variables, in L.prow with its nonzeros listed in
+// L.prowIdx; entries of magnitude at most 2^-52 are left out. Row by row
+// from the row-wise copy, or one dot product per nonbasic column when rho
+// is dense enough that the rows would cost more than the columns.
+int32_t pivotRow(ModelArea& a);
 // Whether the factors must be computed afresh before the next iteration.
 inline bool factorizationDue(const LpState& L) {
   return L.refactor || !L.lu.valid() || L.lu.updatesSinceFactor() >= L.reinvert ||
@@ -267,6 +278,11 @@ inline bool isBasic(const ModelStore& s, int32_t k) { return (s.kind[k] & kKindB
 // Makes variable k basic at position p / nonbasic at the given bound.
 void makeBasic(ModelArea& a, int32_t k, int32_t p);
 void makeNonbasic(ModelArea& a, int32_t k, bool atUpperBound);
+
+// The dual tolerance of variable k (scaled tolerances read its factor).
+inline double dualTolOf(const LpState& L, int32_t k) {
+  return L.scaledTols ? L.tolDual * L.dualTolMul[static_cast<size_t>(k)] : L.tolDual;
+}
 
 // Dot product of variable k's active column with a vector by LU row.
 inline double columnDot(const LpState& L, int32_t k, const double* v) {

@@ -81,7 +81,6 @@ int makeDualFeasible(ModelArea& a, DualRun& R, double B, Repair how) {
   ModelStore& s = a.store;
   LpState& L = *a.lp;
   DualWork& W = *R.w;
-  const double tolD = L.tolDual;
   int result = 0;
   // Shifts the cost of k so that its reduced cost becomes 0, or boxes it;
   // false when nothing was done (report mode).
@@ -106,6 +105,7 @@ int makeDualFeasible(ModelArea& a, DualRun& R, double B, Repair how) {
     if (L.posOf[u] != 0 || (s.kind[k] & kNoPart)) continue;
     if (L.upper[u] - L.lower[u] <= 0.0) continue;
     const double d = L.d[u];
+    const double tolD = dualTolOf(L, k);
     const bool up = (s.kind[k] & kKindAtUpper) != 0;
     if (L.lower[u] <= -kInf && L.upper[u] >= kInf) {
       if (std::fabs(d) <= tolD) continue;
@@ -287,6 +287,7 @@ int16_t dualSimplex(ModelArea& a) {
   L.tolEntry = tranEntry(a);
   L.rejPivot = a.opt.rejPivot;
   L.refine = savedRefine;
+  L.scaledTols = false;
   R.sumInfAccept = (a.opt.sumInf >= 0.0 ? a.opt.sumInf : (L.insideBranch ? 4.0 : 128.0) * savedPrimal) + L.tolEntry;
   R.feasFlip = a.opt.feasFlip;
   R.flipCounter = -10;
@@ -465,6 +466,15 @@ int16_t dualSimplex(ModelArea& a) {
           boxVariable(a, W, k, B);
           if (L.posOf[u] == 0) L.x[u] = (s.kind[k] & kKindAtUpper) ? L.upper[u] : L.lower[u];
         }
+        recompute = true;
+        continue;
+      }
+      if (!L.scaledTols && L.largeScale) {
+        // Optimal in the scaled model: price again with the dual tolerance
+        // divided by the scale factors above 1; what that finds is left to
+        // the primal simplex.
+        L.scaledTols = true;
+        repairMode = Repair::kReport;
         recompute = true;
         continue;
       }

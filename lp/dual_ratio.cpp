@@ -125,47 +125,9 @@ void clearPivotRow(LpState& L) {
 }
 
 void dualPivotRow(ModelArea& a, int32_t r) {
-  LpState& L = *a.lp;
-  clearPivotRow(L);
+  clearPivotRow(*a.lp);
   btranUnit(a, r);
-  const double* rho = L.rho.data();
-  const int32_t rn = L.rhoN;
-  double* prow = L.prow.data();
-  int32_t* pidx = L.prowIdx.data();
-  const int32_t* posOf = L.posOf.data();
-  int32_t pn = 0;
-  if (rn < L.ma / 4) {
-    // Row by row over the nonzeros of rho.
-    const int32_t* rs = L.rStart.data();
-    const int32_t* rc = L.rCol.data();
-    const double* rv = L.rVal.data();
-    for (int32_t t = 0; t < rn; ++t) {
-      const int32_t i = L.rhoIdx[static_cast<size_t>(t)];
-      const double ri = rho[i];
-      if (ri == 0.0) continue;
-      for (int32_t p = rs[i]; p < rs[i + 1]; ++p) {
-        const int32_t j = rc[p];
-        if (posOf[j] != 0) continue;
-        if (prow[j] == 0.0) pidx[pn++] = j;
-        prow[j] += ri * rv[p];
-        if (prow[j] == 0.0) prow[j] = 1e-300;  // keep it listed
-      }
-    }
-  } else {
-    // One dot product per nonbasic column.
-    const int32_t* cs = L.cStart.data();
-    const int32_t* cr = L.cRow.data();
-    const double* cv = L.cVal.data();
-    for (const int32_t j : L.vars) {
-      if (posOf[j] != 0) continue;
-      double v = 0.0;
-      for (int32_t p = cs[j]; p < cs[j + 1]; ++p) v += cv[p] * rho[cr[p]];
-      if (v == 0.0) continue;
-      prow[j] = v;
-      pidx[pn++] = j;
-    }
-  }
-  L.prowN = pn;
+  pivotRow(a);
 }
 
 DualChoice dualRatioTest(ModelArea& a, DualRun& R, int dir, double delta) {
@@ -202,7 +164,7 @@ DualChoice dualRatioTest(ModelArea& a, DualRun& R, int dir, double delta) {
     W.cand[static_cast<size_t>(nc)] = j;
     W.candAlpha[static_cast<size_t>(nc)] = aa;
     W.candRatio[static_cast<size_t>(nc)] = std::max(dd, 0.0) / aa;
-    W.candBound[static_cast<size_t>(nc)] = std::max(dd + tolD, 0.0) / aa;
+    W.candBound[static_cast<size_t>(nc)] = std::max(dd + (L.scaledTols ? dualTolOf(L, j) : tolD), 0.0) / aa;
     W.candRange[static_cast<size_t>(nc)] = isFree ? -1.0 : (up < kInf && lo > -kInf ? up - lo : kInf);
     ++nc;
   }

@@ -101,6 +101,7 @@ int16_t primalSimplex(ModelArea& a) {
   L.tolEntry = tranEntry(a);
   L.rejPivot = P.savedRej;
   L.refine = P.savedRefine;
+  L.scaledTols = false;
   const double tolP = L.tolPrimal;
   P.sumInfAccept = (a.opt.sumInf >= 0.0 ? a.opt.sumInf : (L.insideBranch ? 4.0 : 128.0) * tolP) + L.tolEntry;
   P.sumDualAccept = (a.opt.sumDualInf > 0.0 ? a.opt.sumDualInf : L.tolDual) + L.tolEntry;
@@ -186,6 +187,13 @@ int16_t primalSimplex(ModelArea& a) {
         clearRejected(a);
         P.rejectedCount = 0;
         L.yValid = false;
+        continue;
+      }
+      if (!giveUp && !P.phase1 && !L.scaledTols && L.largeScale) {
+        // Optimal in the scaled model: once more with the dual tolerance
+        // divided by the scale factors above 1, so that the reported
+        // reduced costs keep the tolerance too.
+        L.scaledTols = true;
         continue;
       }
       if (L.perturbed) {

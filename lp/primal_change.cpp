@@ -10,66 +10,12 @@ namespace kz {
 namespace {
 
 constexpr double kInf = 1e300;
-constexpr double kTiny = 2.220446049250313e-16;
 
 // Whether a basic variable's feasibility mark disagrees with its value.
 bool markChanged(const LpState& L, size_t k, double tol) {
   const double xv = L.x[k];
   const bool inf = xv < L.lower[k] - tol || xv > L.upper[k] + tol;
   return inf != ((L.flag[k] & kLpCountedInfeasible) != 0);
-}
-
-// The pivot row of basis position r from rho (Btran of e_r, by LU row):
-// alpha_rj for the nonbasic variables, in L.prow with its nonzeros listed in
-// L.prowIdx; entries of magnitude at most 2^-52 are left out. Row by row
-// from the row-wise copy, or one dot product per nonbasic column when rho
-// is dense enough that the rows would cost more than the columns.
-int32_t pivotRow(ModelArea& a) {
-  LpState& L = *a.lp;
-  const double* rho = L.rho.data();
-  double* prow = L.prow.data();
-  const int32_t rn = L.rhoN;
-  int64_t rowWork = 0;
-  for (int32_t t = 0; t < rn; ++t) {
-    const int32_t i = L.rhoIdx[static_cast<size_t>(t)];
-    rowWork += L.rStart[static_cast<size_t>(i) + 1] - L.rStart[static_cast<size_t>(i)];
-  }
-  int32_t pn = 0;
-  const int64_t allWork = L.cStart[static_cast<size_t>(L.total) + 1];
-  if (rowWork * 2 > allWork) {
-    for (const int32_t j : L.vars) {
-      if (L.posOf[static_cast<size_t>(j)] != 0) continue;
-      const double v = columnDot(L, j, rho);
-      if (std::fabs(v) <= kTiny) continue;
-      prow[j] = v;
-      L.prowIdx[static_cast<size_t>(pn++)] = j;
-    }
-  } else {
-    for (int32_t t = 0; t < rn; ++t) {
-      const int32_t i = L.rhoIdx[static_cast<size_t>(t)];
-      const double ri = rho[i];
-      if (ri == 0.0) continue;
-      for (int32_t p = L.rStart[static_cast<size_t>(i)]; p < L.rStart[static_cast<size_t>(i) + 1]; ++p) {
-        const int32_t j = L.rCol[static_cast<size_t>(p)];
-        if (L.posOf[static_cast<size_t>(j)] != 0) continue;
-        if (prow[j] == 0.0) L.prowIdx[static_cast<size_t>(pn++)] = j;
-        prow[j] += ri * L.rVal[static_cast<size_t>(p)];
-        if (prow[j] == 0.0) prow[j] = 1e-300;  // keep it listed
-      }
-    }
-    int32_t keep = 0;
-    for (int32_t t = 0; t < pn; ++t) {
-      const int32_t j = L.prowIdx[static_cast<size_t>(t)];
-      if (std::fabs(prow[j]) <= kTiny) {
-        prow[j] = 0.0;
-        continue;
-      }
-      L.prowIdx[static_cast<size_t>(keep++)] = j;
-    }
-    pn = keep;
-  }
-  L.prowN = pn;
-  return pn;
 }
 
 // The reference-framework weight update of a pivot: entering q at

@@ -123,6 +123,8 @@ int32_t priceDevex(ModelArea& a, PrimalRun& P) {
   LpState& L = *a.lp;
   for (int round = 0; round < 3; ++round) {
     const double tol = L.tolDual;
+    // The smallest tolerance of any variable decides the quick test.
+    const double tolLow = L.scaledTols ? 0.0 : tol;
     int32_t best = 0;
     double bestScore = 0.0, sum = 0.0;
     int32_t count = 0;
@@ -135,12 +137,14 @@ int32_t priceDevex(ModelArea& a, PrimalRun& P) {
       // Basic variables carry d = 0 and most others the favourable sign:
       // the cost and the kind word decide before any bound is loaded.
       const double dk = d[k];
-      if (!(std::fabs(dk) > tol)) continue;
+      if (!(std::fabs(dk) > tolLow)) continue;
       const uint32_t kd = kind[k];
       if (kd & kExcludedKinds) continue;
+      const double tk = L.scaledTols ? dualTolOf(L, k) : tol;
+      if (!(std::fabs(dk) > tk)) continue;
       const double t = (kd & kKindAtUpper) ? -dk : dk;
       const bool isFree = lo[k] <= -kInf && up[k] >= kInf;
-      if (!(t < -tol) && !isFree) continue;
+      if (!(t < -tk) && !isFree) continue;
       if (up[k] - lo[k] <= 0.0) continue;
       ++count;
       sum += std::fabs(dk);
@@ -188,7 +192,7 @@ bool priceCandidates(ModelArea& a, PrimalRun& P) {
       if (excludedFromPricing(s, L, k)) continue;
       reducedCost(k);
       const double o = orientedCost(s, L, k);
-      if (o < -tol) {
+      if (o < -(L.scaledTols ? dualTolOf(L, k) : tol)) {
         L.cand[static_cast<size_t>(keep)] = k;
         L.candScore[static_cast<size_t>(keep)] = P.devex ? -o * o / L.weight[static_cast<size_t>(k)] : o;
         s.kind[k] |= kKindListed;
@@ -209,7 +213,7 @@ bool priceCandidates(ModelArea& a, PrimalRun& P) {
         if (excludedFromPricing(s, L, k)) continue;
         reducedCost(k);
         const double o = orientedCost(s, L, k);
-        if (!(o < -tol)) continue;
+        if (!(o < -(L.scaledTols ? dualTolOf(L, k) : tol))) continue;
         sum -= o;
         const double score = P.devex ? -o * o / L.weight[static_cast<size_t>(k)] : o;
         L.cand[static_cast<size_t>(keep)] = k;
