@@ -46,6 +46,16 @@ Model covering(int rows, int cols) {
   return md;
 }
 
+// The covering model of 40 rows and 60 columns loaded into ar (md keeps its
+// arrays) and solved to optimality with the given options.
+void solveCovering(Area& ar, Model& md, const char* options) {
+  ASSERT_EQ(ar.clp(options), 0);
+  md = covering(40, 60);
+  ASSERT_EQ(ar.load(md), 0);
+  ASSERT_EQ(ar.solve(), 0);
+  ASSERT_EQ(ar.modSts, 1);
+}
+
 // The working form with the slack basis, ready for a direct call.
 void slackStart(kz::ModelArea& a) {
   ASSERT_TRUE(kz::prepareLp(a));
@@ -190,11 +200,8 @@ TEST(Dual, IterationLimitStopsTheDual) {
 
 TEST(Dual, ResolveAfterBoundChangesStartsFromTheOldBasis) {
   Area ar;
-  ASSERT_EQ(ar.clp("Mute Yes Set Crash 3"), 0);
-  Model md = covering(40, 60);
-  ASSERT_EQ(ar.load(md), 0);
-  ASSERT_EQ(ar.solve(), 0);
-  ASSERT_EQ(ar.modSts, 1);
+  Model md;
+  ASSERT_NO_FATAL_FAILURE(solveCovering(ar, md, "Mute Yes Set Crash 3"));
   kz::ModelArea& a = areaOf(ar);
   kz::LpState& L = *a.lp;
   // Tighten the upper bounds of a few basic columns below their values.
@@ -319,11 +326,8 @@ TEST(Dual, RatioTestKeepsEveryReducedCostFeasibleAfterTheLongStep) {
 // optimum; with a cutoff the node's optimum does not pass it solves to the end.
 TEST(Dual, NodeWorseThanTheCutoffIsFathomed) {
   Area ar;
-  ASSERT_EQ(ar.clp("Mute Yes"), 0);
-  Model md = covering(40, 60);
-  ASSERT_EQ(ar.load(md), 0);
-  ASSERT_EQ(ar.solve(), 0);
-  ASSERT_EQ(ar.modSts, 1);
+  Model md;
+  ASSERT_NO_FATAL_FAILURE(solveCovering(ar, md, "Mute Yes"));
   kz::ModelArea& a = areaOf(ar);
   kz::LpState& L = *a.lp;
   slackStart(a);
