@@ -250,7 +250,7 @@ int16_t primalSimplex(ModelArea& a) {
         continue;
       }
       L.d[static_cast<size_t>(q)] = dq0;
-      if (dir * dq0 >= -L.tolDual * 0.5) {
+      if (dir * dq0 >= -dualTolOf(L, q) * 0.5) {
         // Not attractive on a fresh look: the maintained reduced costs have
         // drifted from the factors. Price again on fresh factors; on fresh
         // factors the candidate is rejected. (Repricing on the old factors
