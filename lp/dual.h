@@ -33,7 +33,7 @@ struct DualWork {
   std::vector<double> vec;        // scratch by LU row / position
   std::vector<int32_t> vecIdx;
   std::vector<int32_t> boxed;     // variables given an artificial box in this call
-  std::vector<double> savedCost;  // cost shifts of the perturbation
+  std::vector<double> savedCost;  // cost shifts: the perturbation and the repairs of small dual infeasibilities
   size_t np = 0, mp = 0;
   // Statistics of the last call.
   int32_t iterations = 0, flipCount = 0, boxRaises = 0, refactors = 0;
@@ -53,7 +53,7 @@ struct DualRun {
   int32_t feasFlip = 40;
   double sumInfAccept = 0.0;
   double objective = 0.0;         // sum cost x of the current point
-  bool perturbed = false;         // costs perturbed (shifts in W.savedCost)
+  bool perturbed = false;         // costs shifted (by W.savedCost); the true costs come back at the end
   bool wantPerturb = false;
   int32_t rejected = 0;           // rows carrying a rejection mark
 };

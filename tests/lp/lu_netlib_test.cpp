@@ -10,29 +10,23 @@
 // KZ_LU_NETLIB=all adds the final bases of every listed model; KZ_LU_NETLIB=
 // none skips the test; KZ_LU_NETLIB=name,name runs those models.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "bench/netlib_bases.h"
 #include "lp/lu.h"
+#include "tests/lp/netlib_select.h"
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-
 using kz::lu::LuFactor;
+using netlibsel::kSanitized;
 
 // Backward error allowed for a solve (the residual checks divide by the
 // size of the terms). The worst seen is about 2e-10, after long eta files
@@ -51,15 +45,8 @@ constexpr double kRelPivot = 1e-2;
 // Failed checks reported per basis; the sequence stops after them.
 constexpr int kReported = 3;
 
-std::string dataDir() {
-  const char* d = std::getenv("KZ_TEST_DATA");
-  return d ? std::string(d) + "/netlib" : std::string();
-}
-
-bool fileExists(const std::string& p) {
-  struct stat st;
-  return stat(p.c_str(), &st) == 0;
-}
+using netlibsel::dataDir;
+using netlibsel::fileExists;
 
 struct ModelCase {
   const char* name;
@@ -322,19 +309,12 @@ void checkBasis(const netlib::ModelBases& mb, const netlib::Basis& basis, int up
       skipped, refactors, w.ftran, w.btran, w.agree, w.solves);
 }
 
-std::vector<std::string> selection() {
-  const char* sel = std::getenv("KZ_LU_NETLIB");
-  const std::string s = sel ? sel : "";
+std::vector<std::string> selection(const netlibsel::Selection& sel) {
+  if (sel.kind == netlibsel::Selection::kNone) return {};
+  if (sel.kind == netlibsel::Selection::kListed) return sel.names;
   std::vector<std::string> out;
-  if (s == "none") return out;
-  if (!s.empty() && s != "all") {
-    std::istringstream is(s);
-    std::string w;
-    while (std::getline(is, w, ',')) out.push_back(w);
-    return out;
-  }
   for (const ModelCase& c : kModels)
-    if (!kSanitized || c.sanitized || s == "all") out.push_back(c.name);
+    if (!kSanitized || c.sanitized || sel.kind == netlibsel::Selection::kAll) out.push_back(c.name);
   return out;
 }
 
@@ -342,10 +322,10 @@ TEST(LuNetlib, BasesOfPublicModelsSolveAccurately) {
   const std::string dir = dataDir();
   if (dir.empty() || !fileExists(dir + "/afiro.mps.gz"))
     GTEST_SKIP() << "KZ_TEST_DATA does not point at the test data (netlib/afiro.mps.gz): LU netlib test skipped";
-  const std::vector<std::string> models = selection();
+  const netlibsel::Selection sel = netlibsel::readSelection("KZ_LU_NETLIB");
+  const std::vector<std::string> models = selection(sel);
   if (models.empty()) GTEST_SKIP() << "KZ_LU_NETLIB=none";
-  const char* sel = std::getenv("KZ_LU_NETLIB");
-  const bool all = sel && std::string(sel) == "all";
+  const bool all = sel.kind == netlibsel::Selection::kAll;
   const int updates = kSanitized ? 120 : 600;
   for (const std::string& name : models) {
     bool optimal = all;

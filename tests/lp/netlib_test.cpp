@@ -10,39 +10,22 @@
 // (42 of 91). KZ_NETLIB=all runs every model in any build.
 // KZ_NETLIB=none skips the test; KZ_NETLIB=name,name runs those models.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "bench/netlib_mps.h"
 #include "kz.h"
+#include "tests/lp/netlib_select.h"
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-
-std::string dataDir() {
-  const char* d = std::getenv("KZ_TEST_DATA");
-  return d ? std::string(d) + "/netlib" : std::string();
-}
-
-bool fileExists(const std::string& p) {
-  struct stat st;
-  return stat(p.c_str(), &st) == 0;
-}
-
-long fileSize(const std::string& p) {
-  struct stat st;
-  return stat(p.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : 0;
-}
+using netlibsel::dataDir;
+using netlibsel::fileExists;
+using netlibsel::fileSize;
+using netlibsel::kSanitized;
 
 // Reads a model with KZMPSQP into arrays that KZLOAD takes; the model's
 // copies for the check are taken before the load works on the arrays.
@@ -100,18 +83,12 @@ bool readModel(lpfix::Area& ar, const std::string& path, const netlib::Reader& c
 // heavy: the models an optimised build leaves out unless KZ_NETLIB=all.
 std::vector<std::string> chosenModels(const std::vector<netlib::Reference>& refs, const std::string& dir,
                                       const std::vector<std::string>& heavy) {
-  const char* sel = std::getenv("KZ_NETLIB");
-  const std::string s = sel ? sel : "";
+  const netlibsel::Selection sel = netlibsel::readSelection("KZ_NETLIB");
   std::vector<std::string> out;
-  if (s == "none") return out;
-  if (!s.empty() && s != "all") {
-    std::istringstream is(s);
-    std::string w;
-    while (std::getline(is, w, ',')) out.push_back(w);
-    return out;
-  }
+  if (sel.kind == netlibsel::Selection::kNone) return out;
+  if (sel.kind == netlibsel::Selection::kListed) return sel.names;
   for (const auto& r : refs) {
-    if (s == "all") {
+    if (sel.kind == netlibsel::Selection::kAll) {
       out.push_back(r.name);
     } else if (kSanitized) {
       if (fileSize(dir + "/" + r.file) < 20000) out.push_back(r.name);
