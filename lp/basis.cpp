@@ -435,6 +435,17 @@ int32_t pivotRow(ModelArea& a) {
   return pn;
 }
 
+void stepBasicValues(LpState& L, double step) {
+  const double drop = L.tolEntry;
+  for (int32_t t = 0; t < L.colN; ++t) {
+    const int32_t p = L.colIdx[static_cast<size_t>(t)];
+    const size_t k = static_cast<size_t>(L.head[static_cast<size_t>(p)]);
+    double v = L.x[k] - step * L.col[static_cast<size_t>(p)];
+    if (std::fabs(v) < drop) v = 0.0;
+    L.x[k] = v;
+  }
+}
+
 void updateFactor(ModelArea& a, int32_t r) {
   LpState& L = *a.lp;
   const int rc = L.lu.update(r);

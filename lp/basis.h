@@ -256,6 +256,9 @@ void btranUnit(ModelArea& a, int32_t r);
 // from the row-wise copy, or one dot product per nonbasic column when rho
 // is dense enough that the rows would cost more than the columns.
 int32_t pivotRow(ModelArea& a);
+// The basic values after a step along the transformed column in L.col:
+// x_B -= step * col; values below Set TRANENTR in magnitude become 0.
+void stepBasicValues(LpState& L, double step);
 // Whether the factors must be computed afresh before the next iteration.
 inline bool factorizationDue(const LpState& L) {
   return L.refactor || !L.lu.valid() || L.lu.updatesSinceFactor() >= L.reinvert ||

@@ -565,14 +565,7 @@ int16_t dualSimplex(ModelArea& a) {
     if (ch.flips > 0) applyFlips(a, R, ch.flips);
     const double target = dir > 0 ? L.lower[kl] : L.upper[kl];
     const double thetaP = (L.x[kl] - target) / aq;
-    const double drop = L.tolEntry;
-    for (int32_t t = 0; t < L.colN; ++t) {
-      const int32_t p = L.colIdx[static_cast<size_t>(t)];
-      const size_t k = static_cast<size_t>(L.head[static_cast<size_t>(p)]);
-      double xv = L.x[k] - thetaP * L.col[static_cast<size_t>(p)];
-      if (std::fabs(xv) < drop) xv = 0.0;
-      L.x[k] = xv;
-    }
+    stepBasicValues(L, thetaP);
     const double xq = L.x[uq] + thetaP;
     double dq = L.d[uq];
     if (dir * dq / ch.alpha > 0.0 && std::fabs(dq) <= 10.0 * L.tolDual) {

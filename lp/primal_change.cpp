@@ -82,16 +82,12 @@ void primalBoundFlip(ModelArea& a, PrimalRun& P, int32_t q, int dir) {
   const size_t uq = static_cast<size_t>(q);
   const double range = L.upper[uq] - L.lower[uq];
   const double step = dir * range;
-  const double drop = L.tolEntry;
+  stepBasicValues(L, step);
   bool changed = false;
-  for (int32_t t = 0; t < L.colN; ++t) {
-    const int32_t p = L.colIdx[static_cast<size_t>(t)];
-    const size_t k = static_cast<size_t>(L.head[static_cast<size_t>(p)]);
-    double v = L.x[k] - step * L.col[static_cast<size_t>(p)];
-    if (std::fabs(v) < drop) v = 0.0;
-    L.x[k] = v;
-    if (P.phase1 && markChanged(L, k, L.tolPrimal)) changed = true;
-  }
+  if (P.phase1)
+    for (int32_t t = 0; t < L.colN && !changed; ++t)
+      changed = markChanged(L, static_cast<size_t>(L.head[static_cast<size_t>(L.colIdx[static_cast<size_t>(t)])]),
+                            L.tolPrimal);
   if (dir > 0) {
     s.kind[q] |= kKindAtUpper;
     L.x[uq] = L.upper[uq];
