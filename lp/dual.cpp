@@ -311,6 +311,13 @@ int16_t dualSimplex(ModelArea& a) {
   int32_t raisedAt = -1;
   bool tightenedOnce = false;
 
+  // Drops the cost shifts; the next pricing runs on the true costs.
+  auto trueCostsBack = [&]() {
+    R.perturbed = false;
+    std::fill(W.savedCost.begin(), W.savedCost.end(), 0.0);
+    repairMode = Repair::kReport;
+    recompute = true;
+  };
   auto giveUpAfterFlip = [&]() {
     ++R.flipCounter;
     return R.flipCounter > R.feasFlip;
@@ -448,12 +455,9 @@ int16_t dualSimplex(ModelArea& a) {
         break;
       }
       if (R.perturbed) {
-        // The true costs back: the dual goes on from here when they leave
-        // the basis dual infeasible.
-        R.perturbed = false;
-        std::fill(W.savedCost.begin(), W.savedCost.end(), 0.0);
-        repairMode = Repair::kReport;
-        recompute = true;
+        // The true costs back: when they leave the basis dual infeasible
+        // where only a box would help, the primal simplex finishes.
+        trueCostsBack();
         continue;
       }
       if (L.perturbed) {
@@ -653,6 +657,14 @@ int16_t dualSimplex(ModelArea& a) {
       if (fathom) {
         if (!factored) {
           L.refactor = true;
+          continue;
+        }
+        if (R.perturbed) {
+          // A bound of the shifted costs proves nothing for the node: the
+          // true costs come back first (the test repeats on them, or the
+          // primal simplex finishes when they leave the basis dual
+          // infeasible).
+          trueCostsBack();
           continue;
         }
         if (R.rejected == 0) {
