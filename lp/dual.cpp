@@ -63,6 +63,18 @@ void boxVariable(ModelArea& a, DualWork& W, int32_t k, double B) {
   L.upper[u] = B;
 }
 
+// The working tolerances, pivot rejection and refinement count of the
+// option values, scaled tolerances off: the state a call starts and ends in.
+void optionTolerances(ModelArea& a) {
+  LpState& L = *a.lp;
+  L.tolPrimal = a.opt.xToZero;
+  L.tolDual = std::fabs(a.opt.reducedCost);
+  L.tolEntry = tranEntry(a);
+  L.rejPivot = a.opt.rejPivot;
+  L.refine = a.opt.simplexRefine;
+  L.scaledTols = false;
+}
+
 // How makeDualFeasible treats a variable whose reduced cost asks for a
 // bound it does not have.
 enum class Repair {
@@ -282,12 +294,7 @@ int16_t dualSimplex(ModelArea& a) {
   const double savedPrimal = a.opt.xToZero, savedDual = std::fabs(a.opt.reducedCost);
   const double savedMarkowitz = a.opt.markowitz, savedBox = L.bigBox;
   const int32_t savedReinvert = L.reinvert, savedRefine = a.opt.simplexRefine;
-  L.tolPrimal = savedPrimal;
-  L.tolDual = savedDual;
-  L.tolEntry = tranEntry(a);
-  L.rejPivot = a.opt.rejPivot;
-  L.refine = savedRefine;
-  L.scaledTols = false;
+  optionTolerances(a);
   R.sumInfAccept = (a.opt.sumInf >= 0.0 ? a.opt.sumInf : (L.insideBranch ? 4.0 : 128.0) * savedPrimal) + L.tolEntry;
   R.feasFlip = a.opt.feasFlip;
   R.flipCounter = -10;
@@ -723,11 +730,7 @@ int16_t dualSimplex(ModelArea& a) {
   } else {
     L.phase1Count = 0;
   }
-  L.tolPrimal = savedPrimal;
-  L.tolDual = savedDual;
-  L.tolEntry = tranEntry(a);
-  L.rejPivot = a.opt.rejPivot;
-  L.refine = savedRefine;
+  optionTolerances(a);
   L.reinvert = savedReinvert;
   L.bigBox = savedBox;
   if (a.opt.markowitz != savedMarkowitz) {
